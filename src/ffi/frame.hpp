@@ -1,0 +1,234 @@
+// The call frame every operation export runs: lift the arguments in declared
+// order, run the operation behind a failure barrier, then lower the result or
+// report the failure in the caller's status. Nothing ever throws past it.
+#pragma once
+
+#include <openssl/crypto.h>
+
+#include <array>
+#include <concepts>
+#include <cstdint>
+#include <exception>
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/sovereign.hpp"
+#include "ffi/buffer.hpp"
+#include "ffi/interface.hpp"
+#include "ffi/records.hpp"
+
+namespace qsdk::ffi {
+
+struct SdkError {
+  enum class Variant : std::int32_t { Sdk = 1, InsecureOrigin = 2 };
+  Variant variant;
+  std::string message;
+
+  // A message the exported layer raises itself, without a class prefix.
+  static SdkError sdk(std::string message) { return {Variant::Sdk, std::move(message)}; }
+};
+
+SdkError to_sdk_error(const core::CoreError& e);
+inline SdkError to_sdk_error(SdkError e) { return e; }
+
+template <class T>
+using Outcome = std::expected<T, SdkError>;
+
+// Status writers; they never throw.
+void report_error(RustCallStatus* status, const SdkError& e) noexcept;
+void report_internal(RustCallStatus* status, std::string_view message) noexcept;
+
+namespace detail {
+
+using iface::Ty;
+
+// Thrown while lifting; the frame names the argument.
+struct ArgFailure {
+  std::string_view name;
+  std::string reason;
+};
+
+template <Ty t>
+struct LiftedType;
+template <> struct LiftedType<Ty::U64> { using type = std::uint64_t; };
+template <> struct LiftedType<Ty::Bool> { using type = bool; };
+template <> struct LiftedType<Ty::String> { using type = std::string; };
+template <> struct LiftedType<Ty::Bytes> { using type = std::vector<std::uint8_t>; };
+template <> struct LiftedType<Ty::OptString> { using type = std::optional<std::string>; };
+template <> struct LiftedType<Ty::Deed> { using type = DeedRecord; };
+
+std::string lift_string(const RustBuffer& buf);
+std::vector<std::uint8_t> lift_bytes(const RustBuffer& buf);
+std::optional<std::string> lift_opt_string(const RustBuffer& buf);
+DeedRecord lift_deed(const RustBuffer& buf);
+bool lift_bool(std::int8_t raw);
+
+template <Ty t, class Raw>
+typename LiftedType<t>::type lift_one(Raw raw, std::string_view name) {
+  try {
+    if constexpr (t == Ty::U64) return raw;
+    else if constexpr (t == Ty::Bool) return lift_bool(raw);
+    else if constexpr (t == Ty::String) return lift_string(raw);
+    else if constexpr (t == Ty::Bytes) return lift_bytes(raw);
+    else if constexpr (t == Ty::OptString) return lift_opt_string(raw);
+    else if constexpr (t == Ty::Deed) return lift_deed(raw);
+  } catch (const LiftFailure& e) {
+    throw ArgFailure{name, e.what()};
+  }
+}
+
+// Lifted text may be secret (keys, seeds); wipe it once the call is done.
+inline void wipe(std::string& s) noexcept { OPENSSL_cleanse(s.data(), s.size()); }
+inline void wipe(std::optional<std::string>& s) noexcept {
+  if (s) wipe(*s);
+}
+template <class T>
+void wipe(T&) noexcept {}
+
+template <class Tuple>
+struct WipeLifted {
+  Tuple& values;
+  ~WipeLifted() {
+    std::apply([](auto&... v) { (wipe(v), ...); }, values);
+  }
+};
+
+// Releases every buffer argument when the call ends, whatever the path.
+template <std::size_t N>
+struct ReleaseArguments {
+  std::array<RustBuffer, N> buffers;
+  std::size_t count = 0;
+  ~ReleaseArguments() {
+    for (std::size_t i = 0; i < count; ++i) release(buffers[i]);
+  }
+};
+
+template <class Raw>
+void collect(auto& guard, const Raw& raw) {
+  if constexpr (std::is_same_v<Raw, RustBuffer>) guard.buffers[guard.count++] = raw;
+}
+
+// Every operation body may return a plain value, or an expected whose error
+// is a CoreError or an SdkError; all become one Outcome.
+template <class R>
+struct IsExpected : std::false_type {};
+template <class T, class E>
+struct IsExpected<std::expected<T, E>> : std::true_type {};
+
+template <class R>
+auto to_outcome(R&& r) {
+  using D = std::remove_cvref_t<R>;
+  if constexpr (IsExpected<D>::value) {
+    using T = typename D::value_type;
+    if (r) return Outcome<T>(std::move(*r));
+    return Outcome<T>(std::unexpect, to_sdk_error(std::move(r.error())));
+  } else {
+    return Outcome<D>(std::forward<R>(r));
+  }
+}
+
+template <class V>
+RustBuffer lower_record(const V& v) {
+  Writer w;
+  write(w, v);
+  return w.finish();
+}
+
+template <Ty t, class V>
+auto lower(const V& v) {
+  if constexpr (t == Ty::U64) {
+    static_assert(std::is_same_v<V, std::uint64_t>);
+    return v;
+  } else if constexpr (t == Ty::Bool) {
+    static_assert(std::is_same_v<V, bool>);
+    return static_cast<std::int8_t>(v ? 1 : 0);
+  } else if constexpr (t == Ty::String) {
+    static_assert(std::is_convertible_v<const V&, std::string_view>);
+    return buffer_from(std::string_view(v));
+  } else if constexpr (t == Ty::Bytes) {
+    Writer w;
+    w.bytes(std::span<const std::uint8_t>(v));
+    return w.finish();
+  } else if constexpr (t == Ty::Deed) {
+    if constexpr (std::is_same_v<V, core::Deed>) return lower_record(to_record(v));
+    else {
+      static_assert(std::is_same_v<V, DeedRecord>);
+      return lower_record(v);
+    }
+  } else if constexpr (t == Ty::AppKey) {
+    static_assert(std::is_same_v<V, AppKeyRecord>);
+    return lower_record(v);
+  } else if constexpr (t == Ty::Pkce) {
+    static_assert(std::is_same_v<V, PkceRecord>);
+    return lower_record(v);
+  } else if constexpr (t == Ty::Claims) {
+    static_assert(std::is_same_v<V, ClaimsRecord>);
+    return lower_record(v);
+  }
+}
+
+template <std::size_t I>
+inline constexpr iface::Op kOp = iface::kOps[I];
+
+template <std::size_t I, class Body, class... Raw, std::size_t... J>
+auto run_impl(RustCallStatus* status, Body& body, std::index_sequence<J...>, Raw... raw) {
+  using Ret = iface::CType<kOp<I>.result>;
+  static_assert(sizeof...(Raw) == kOp<I>.argc, "export arguments do not match the declared interface");
+
+  ReleaseArguments<sizeof...(Raw) + 1> guard;
+  (collect(guard, raw), ...);
+  try {
+    // Braced initialisation evaluates the lifts left to right: declared order.
+    std::tuple<typename LiftedType<kOp<I>.args[J].type>::type...> lifted{
+        lift_one<kOp<I>.args[J].type>(raw, kOp<I>.args[J].name)...};
+    WipeLifted<decltype(lifted)> wipe_lifted{lifted};
+    auto outcome = to_outcome(std::apply(body, std::move(lifted)));
+    if (!outcome) {
+      report_error(status, outcome.error());
+      return Ret{};
+    }
+    return lower<kOp<I>.result>(*outcome);
+  } catch (const ArgFailure& f) {
+    std::string message = "Failed to convert arg '";
+    message += f.name;
+    message += "':\n";
+    message += f.reason;
+    report_internal(status, message);
+  } catch (const std::exception& e) {
+    report_internal(status, *e.what() ? std::string_view(e.what()) : std::string_view("Unknown panic!"));
+  } catch (...) {
+    report_internal(status, "Unknown panic!");
+  }
+  return Ret{};
+}
+
+}  // namespace detail
+
+// Runs operation I of the interface table. `body` receives the lifted
+// arguments (u64 as std::uint64_t, bool as bool, String as std::string, byte
+// array as std::vector<std::uint8_t>, optional String as
+// std::optional<std::string>, Deed as DeedRecord) and returns the result, or
+// an expected carrying a CoreError or an SdkError.
+template <std::size_t I, class Body, class... Raw>
+iface::CType<iface::kOps[I].result> run(RustCallStatus* status, Body&& body, Raw... raw) {
+  return detail::run_impl<I>(status, body, std::index_sequence_for<Raw...>{}, raw...);
+}
+
+}  // namespace qsdk::ffi
+
+// Opens an export's definition and checks, at compile time, that its C
+// signature is the one the interface table declares for it.
+#define QSDK_OPERATION(name) \
+  static_assert(std::is_same_v<decltype(&uniffi_quorvel_sdk_uniffi_fn_func_##name), \
+                               ::qsdk::ffi::iface::CFn<::qsdk::ffi::iface::op_index(#name)>>, \
+                "C signature of " #name " differs from the interface table")
+
+#define QSDK_OP(name) ::qsdk::ffi::iface::op_index(#name)

@@ -1,0 +1,11 @@
+// Origin exports.
+#include "core/discovery.hpp"
+#include "ffi/frame.hpp"
+
+using namespace qsdk;
+
+QSDK_OPERATION(normalize_origin);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_normalize_origin(RustBuffer origin, RustCallStatus* status) {
+  return ffi::run<QSDK_OP(normalize_origin)>(
+      status, [](const std::string& o) { return core::normalize_origin(o); }, origin);
+}
