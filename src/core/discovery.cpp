@@ -1,8 +1,13 @@
 #include "core/discovery.hpp"
 
-#include <algorithm>
-#include <cstdint>
+#include <arpa/inet.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "core/text.hpp"
 #include "core/utf8.hpp"
 
 namespace qsdk::core {
@@ -110,6 +115,77 @@ Result<std::string> normalize_origin(std::string_view origin) {
     out += hp->port;
   }
   return out;
+}
+
+namespace {
+
+// Dotted decimal only: four parts of 0 to 255 without leading zeros. The C
+// library's parser follows exactly this form; the length bound keeps any
+// other spelling of a number out.
+std::optional<std::array<std::uint8_t, 4>> parse_ipv4(std::string_view host) {
+  if (host.size() > 15) return std::nullopt;
+  const std::string text(host);
+  std::array<std::uint8_t, 4> addr{};
+  if (inet_pton(AF_INET, text.c_str(), addr.data()) != 1) return std::nullopt;
+  return addr;
+}
+
+// RFC 4291 text, with an optional dotted IPv4 tail; no zone identifier.
+std::optional<std::array<std::uint8_t, 16>> parse_ipv6(std::string_view text_view) {
+  if (text_view.find('%') != std::string_view::npos) return std::nullopt;
+  const std::string text(text_view);
+  std::array<std::uint8_t, 16> addr{};
+  if (inet_pton(AF_INET6, text.c_str(), addr.data()) != 1) return std::nullopt;
+  return addr;
+}
+
+bool private_ipv4(const std::array<std::uint8_t, 4>& a) {
+  const bool unspecified = a == std::array<std::uint8_t, 4>{0, 0, 0, 0};
+  return unspecified || a[0] == 10 || a[0] == 127 || (a[0] == 169 && a[1] == 254) ||
+         (a[0] == 172 && (a[1] & 0xf0) == 16) || (a[0] == 192 && a[1] == 168);
+}
+
+bool private_ipv6(const std::array<std::uint8_t, 16>& a) {
+  const bool zero_prefix = std::all_of(a.begin(), a.begin() + 15, [](std::uint8_t b) { return b == 0; });
+  if (zero_prefix && (a[15] == 0 || a[15] == 1)) return true;  // :: and ::1
+  const unsigned first = static_cast<unsigned>(a[0]) << 8 | a[1];
+  return (first & 0xffc0) == 0xfe80 || (first & 0xfe00) == 0xfc00;
+}
+
+bool unroutable_name(std::string_view host) {
+  return host == "localhost" || host.ends_with(".localhost") || host == "0.0.0.0" || host.ends_with(".local");
+}
+
+bool unroutable_host(std::string_view host) {
+  if (unroutable_name(host)) return true;
+  if (host.starts_with('[') && host.ends_with(']')) {
+    // A bracketed text that is no IPv6 address names nothing we can judge.
+    const auto v6 = parse_ipv6(host.substr(1, host.size() - 2));
+    return v6 && private_ipv6(*v6);
+  }
+  const auto v4 = parse_ipv4(host);
+  return v4 && private_ipv4(*v4);
+}
+
+std::string_view host_of_https(std::string_view canonical) {
+  std::string_view rest = canonical.substr(std::string_view("https://").size());
+  if (rest.starts_with('[')) return rest.substr(0, rest.find(']') + 1);
+  return rest.substr(0, rest.find(':'));
+}
+
+}  // namespace
+
+Result<void> enforce_origin_policy(std::string_view origin, bool allow_insecure_origin) {
+  auto canonical = normalize_origin(origin);
+  if (!canonical) return std::unexpected(std::move(canonical.error()));
+  if (allow_insecure_origin) return {};
+  if (!canonical->starts_with("https://"))
+    return fail(CoreError::insecure_origin(cat(*canonical, ": scheme must be https in production")));
+  const std::string_view host = host_of_https(*canonical);
+  if (unroutable_host(host))
+    return fail(CoreError::insecure_origin(cat(*canonical, ": host '", host,
+                                               "' is not routable in production (loopback/private/link-local/mDNS)")));
+  return {};
 }
 
 }  // namespace qsdk::core
