@@ -1,0 +1,19 @@
+// PKCE exports.
+#include "core/pkce.hpp"
+#include "ffi/frame.hpp"
+
+using namespace qsdk;
+
+QSDK_OPERATION(generate_pkce);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_generate_pkce(RustCallStatus* status) {
+  return ffi::run<QSDK_OP(generate_pkce)>(status, [] {
+    core::Pkce p = core::generate_pkce();
+    return ffi::PkceRecord{std::move(p.verifier), std::move(p.challenge)};
+  });
+}
+
+QSDK_OPERATION(pkce_challenge);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_pkce_challenge(RustBuffer verifier, RustCallStatus* status) {
+  return ffi::run<QSDK_OP(pkce_challenge)>(
+      status, [](const std::string& v) { return core::pkce_challenge(v); }, verifier);
+}
