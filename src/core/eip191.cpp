@@ -1,0 +1,190 @@
+#include "core/eip191.hpp"
+
+#include <secp256k1_recovery.h>
+
+#include <algorithm>
+#include <charconv>
+#include <stdexcept>
+
+namespace qsdk::core {
+namespace {
+
+constexpr std::string_view kPersonalPrefix = "\x19" "Ethereum Signed Message:\n";
+constexpr std::size_t kMinSecretKeyBytes = 24;
+
+// One context per call: creating it costs well under a microsecond and keeps
+// the library free of shared state. A misuse of the API must not abort the
+// host process, so the illegal-argument callback only lets the call return 0.
+class Context {
+ public:
+  Context() : ctx_(secp256k1_context_create(SECP256K1_CONTEXT_NONE)) {
+    if (ctx_ == nullptr) throw std::runtime_error("secp256k1: cannot create a context");
+    secp256k1_context_set_illegal_callback(ctx_, ignore, nullptr);
+    secp256k1_context_set_error_callback(ctx_, ignore, nullptr);
+  }
+  ~Context() { secp256k1_context_destroy(ctx_); }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+  const secp256k1_context* get() const noexcept { return ctx_; }
+
+ private:
+  static void ignore(const char*, void*) {}
+  secp256k1_context* ctx_;
+};
+
+void require(int ok, const char* what) {
+  if (ok != 1) throw std::runtime_error(what);
+}
+
+CoreError signature_error() { return CoreError::crypto(std::string(kSignatureError)); }
+
+bool all_zero(ByteView bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+// The recovery id a v byte stands for, when it is one of 0, 1, 27, 28.
+std::optional<int> recovery_id_of(std::uint8_t v) {
+  if (v <= 1) return v;
+  if (v == 27 || v == 28) return v - 27;
+  return std::nullopt;
+}
+
+}  // namespace
+
+SecretString SecretKey::hex() const {
+  std::string plain = hex_encode(bytes_);
+  SecretString out(plain.begin(), plain.end());
+  OPENSSL_cleanse(plain.data(), plain.size());
+  return out;
+}
+
+std::optional<SecretKey> secret_key_from_bytes(ByteView bytes) {
+  if (bytes.size() < kMinSecretKeyBytes || bytes.size() > 32) return std::nullopt;
+  std::array<std::uint8_t, 32> padded{};
+  WipeOnExit wipe(padded);
+  std::copy(bytes.begin(), bytes.end(), padded.end() - static_cast<std::ptrdiff_t>(bytes.size()));
+  if (secp256k1_ec_seckey_verify(Context().get(), padded.data()) != 1) return std::nullopt;
+  return SecretKey(padded);
+}
+
+PublicKey::PublicKey(const secp256k1_pubkey& native) : native_(native) {
+  Context ctx;
+  std::size_t n = compressed_.size();
+  require(secp256k1_ec_pubkey_serialize(ctx.get(), compressed_.data(), &n, &native_, SECP256K1_EC_COMPRESSED),
+          "secp256k1: cannot serialise a public key");
+  n = uncompressed_.size();
+  require(secp256k1_ec_pubkey_serialize(ctx.get(), uncompressed_.data(), &n, &native_, SECP256K1_EC_UNCOMPRESSED),
+          "secp256k1: cannot serialise a public key");
+}
+
+std::optional<PublicKey> public_key_from_sec1(ByteView bytes) {
+  if (bytes.empty()) return std::nullopt;
+  const std::uint8_t tag = bytes[0];
+  const bool compressed = (tag == 0x02 || tag == 0x03) && bytes.size() == 33;
+  const bool uncompressed = tag == 0x04 && bytes.size() == 65;
+  // libsecp256k1 also reads the hybrid tags 06/07; only these two forms are ours.
+  if (!compressed && !uncompressed) return std::nullopt;
+  secp256k1_pubkey native;
+  if (secp256k1_ec_pubkey_parse(Context().get(), &native, bytes.data(), bytes.size()) != 1) return std::nullopt;
+  return PublicKey(native);
+}
+
+PublicKey public_key_of(const SecretKey& key) {
+  secp256k1_pubkey native;
+  require(secp256k1_ec_pubkey_create(Context().get(), &native, key.bytes().data()),
+          "secp256k1: cannot derive a public key");
+  return PublicKey(native);
+}
+
+Digest32 eip191_hash(ByteView message) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, message.size()).ptr;
+  return keccak256({as_bytes(kPersonalPrefix), as_bytes(std::string_view(digits, end)), message});
+}
+
+Result<DigestSignature> sign_digest(const SecretKey& key, const Digest32& digest) {
+  Context ctx;
+  secp256k1_ecdsa_recoverable_signature sig;
+  // A null nonce function selects RFC 6979 with HMAC-SHA-256; the library
+  // always emits low s and adjusts the recovery id to match.
+  if (secp256k1_ecdsa_sign_recoverable(ctx.get(), &sig, digest.data(), key.bytes().data(), nullptr, nullptr) != 1)
+    return fail(signature_error());
+  DigestSignature out;
+  if (secp256k1_ecdsa_recoverable_signature_serialize_compact(ctx.get(), out.rs.data(), &out.recovery_id, &sig) != 1)
+    return fail(signature_error());
+  return out;
+}
+
+Result<std::string> eip191_sign(std::string_view secret_key_text, ByteView message) {
+  auto key = secret_key_from_hex(ErrorKind::Input, strip_every_0x(secret_key_text));
+  if (!key) return fail(key.error());
+  auto sig = sign_digest(*key, eip191_hash(message));
+  if (!sig) return fail(sig.error());
+  RecoverableSignature full;
+  std::copy(sig->rs.begin(), sig->rs.end(), full.begin());
+  full[64] = static_cast<std::uint8_t>(27 + sig->recovery_id);
+  return "0x" + hex_encode(full);
+}
+
+Result<Address> eip191_recover(ByteView message, ByteView signature) {
+  if (signature.size() != 65) return fail(CoreError::input("signature must be 65 bytes"));
+  Context ctx;
+  // r and s are judged before v, so a bad r with a bad v reports the r.
+  secp256k1_ecdsa_signature plain;
+  if (all_zero(signature.subspan(0, 32)) || all_zero(signature.subspan(32, 32)) ||
+      secp256k1_ecdsa_signature_parse_compact(ctx.get(), &plain, signature.data()) != 1)
+    return fail(signature_error());
+  const auto recid = recovery_id_of(signature[64]);
+  if (!recid) return fail(CoreError::input("recovery id must be 0, 1, 27, or 28"));
+
+  const Digest32 digest = eip191_hash(message);
+  secp256k1_ecdsa_recoverable_signature sig;
+  secp256k1_pubkey native;
+  if (secp256k1_ecdsa_recoverable_signature_parse_compact(ctx.get(), &sig, signature.data(), *recid) != 1 ||
+      secp256k1_ecdsa_recover(ctx.get(), &native, &sig, digest.data()) != 1)
+    return fail(signature_error());
+  // Recovery alone accepts the high-s twin of every signature; verification
+  // refuses it, so one signed message has exactly one accepted encoding.
+  if (secp256k1_ecdsa_verify(ctx.get(), &plain, digest.data(), &native) != 1) return fail(signature_error());
+  return eth_address(PublicKey(native));
+}
+
+Address eth_address(const PublicKey& key) {
+  const auto& point = key.uncompressed();
+  const Digest32 h = keccak256(ByteView(point).subspan(1));
+  Address out;
+  std::copy(h.end() - static_cast<std::ptrdiff_t>(out.size()), h.end(), out.begin());
+  return out;
+}
+
+std::string address_text(const Address& address) { return "0x" + hex_encode(address); }
+
+bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSignature& signature) {
+  Context ctx;
+  secp256k1_ecdsa_signature sig;
+  if (secp256k1_ecdsa_signature_parse_compact(ctx.get(), &sig, signature.data()) != 1) return false;
+  return secp256k1_ecdsa_verify(ctx.get(), &sig, digest.data(), &key.native()) == 1;
+}
+
+Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text) {
+  auto bytes = hex_decode(text);
+  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
+  return std::move(*bytes);
+}
+
+Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text) {
+  auto bytes = hex_decode_secret(text);
+  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
+  return std::move(*bytes);
+}
+
+Result<SecretKey> secret_key_from_hex(ErrorKind kind, std::string_view text) {
+  auto bytes = decode_secret_hex_as(kind, text);
+  if (!bytes) return fail(bytes.error());
+  auto key = secret_key_from_bytes(*bytes);
+  if (!key) return fail(signature_error());
+  return std::move(*key);
+}
+
+}  // namespace qsdk::core
