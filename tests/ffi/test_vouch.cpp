@@ -81,8 +81,11 @@ TEST(VouchExports, DecodeBoolReturnThroughTheFrame) {
     const std::int8_t v = fn(host::buffer(c.arg), &st);
     EXPECT_EQ(st.code(), c.code) << c.message;
     EXPECT_EQ(v, c.value);
-    if (c.code == 1) EXPECT_EQ(st.sdk_error(), std::make_pair(host::kSdk, c.message));
-    if (c.code == 2) EXPECT_EQ(st.internal_message(), c.message);
+    if (c.code == 1) {
+      EXPECT_EQ(st.sdk_error(), std::make_pair(host::kSdk, c.message));
+    } else if (c.code == 2) {
+      EXPECT_EQ(st.internal_message(), c.message);
+    }
   }
 }
 
