@@ -339,18 +339,29 @@ class Parser {
     if (special()) {
       state_ = State::Path;
       if (c != '/' && c != '\\') reconsume();
-    } else if (!override_ && c == '?') {
-      url_.query.emplace();
-      state_ = State::Query;
-    } else if (!override_ && c == '#') {
-      url_.fragment.emplace();
-      state_ = State::Fragment;
-    } else if (c != kEof) {
+      return;
+    }
+    if (!override_ && start_query_or_fragment(c)) return;
+    if (c != kEof) {
       state_ = State::Path;
       if (c != '/') reconsume();
     } else if (override_ && !url_.host) {
       url_.path.emplace_back();
     }
+  }
+
+  // "?" starts the query and "#" the fragment; false for any other c.
+  bool start_query_or_fragment(char32_t c) {
+    if (c == '?') {
+      url_.query.emplace();
+      state_ = State::Query;
+    } else if (c == '#') {
+      url_.fragment.emplace();
+      state_ = State::Fragment;
+    } else {
+      return false;
+    }
+    return true;
   }
 
   void shorten_path() {
@@ -376,26 +387,15 @@ class Parser {
   void path(char32_t c) {
     if (c == kEof || is_slash(c) || (!override_ && (c == '?' || c == '#'))) {
       end_segment(c);
-      if (c == '?') {
-        url_.query.emplace();
-        state_ = State::Query;
-      } else if (c == '#') {
-        url_.fragment.emplace();
-        state_ = State::Fragment;
-      }
+      start_query_or_fragment(c);
       return;
     }
     percent_encode(buffer_, std::string_view(in_).substr(p_, len_), kPathSet);
   }
 
   void opaque_path(char32_t c) {
-    if (c == '?') {
-      url_.query.emplace();
-      state_ = State::Query;
-    } else if (c == '#') {
-      url_.fragment.emplace();
-      state_ = State::Fragment;
-    } else if (c == ' ') {
+    if (start_query_or_fragment(c)) return;
+    if (c == ' ') {
       // A space just before "?" or "#" is encoded, so that the path keeps it
       // when the query or fragment is later removed.
       *url_.opaque_path += remaining_starts_with('?') || remaining_starts_with('#') ? "%20" : " ";

@@ -360,24 +360,6 @@ std::string scalar_values(std::string_view utf8) {
   return out;
 }
 
-void append_utf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xc0 | cp >> 6);
-    out += static_cast<char>(0x80 | (cp & 0x3f));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xe0 | cp >> 12);
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3f));
-    out += static_cast<char>(0x80 | (cp & 0x3f));
-  } else {
-    out += static_cast<char>(0xf0 | cp >> 18);
-    out += static_cast<char>(0x80 | (cp >> 12 & 0x3f));
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3f));
-    out += static_cast<char>(0x80 | (cp & 0x3f));
-  }
-}
-
 UrlResult<std::string> parse_host(std::string_view input, bool is_opaque) {
   if (input.starts_with('[')) {
     if (input.size() < 2 || !input.ends_with(']')) return std::unexpected(UrlError::InvalidIpv6Address);

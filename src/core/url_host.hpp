@@ -18,6 +18,4 @@ UrlResult<std::string> parse_host(std::string_view input, bool is_opaque);
 // `utf8` as a scalar value string: each ill-formed sequence becomes U+FFFD.
 std::string scalar_values(std::string_view utf8);
 
-void append_utf8(std::string& out, char32_t cp);
-
 }  // namespace qsdk::core::url

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/utf8.hpp"
+
 namespace testjson {
 
 struct Value {
@@ -147,24 +149,6 @@ class Reader {
     return v;
   }
 
-  static void put_utf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xc0 | cp >> 6);
-      out += static_cast<char>(0x80 | (cp & 0x3f));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xe0 | cp >> 12);
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3f));
-      out += static_cast<char>(0x80 | (cp & 0x3f));
-    } else {
-      out += static_cast<char>(0xf0 | cp >> 18);
-      out += static_cast<char>(0x80 | (cp >> 12 & 0x3f));
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3f));
-      out += static_cast<char>(0x80 | (cp & 0x3f));
-    }
-  }
-
   char32_t unicode_escape() {
     const unsigned first = hex4();
     if (first >= 0xdc00 && first <= 0xdfff) return 0xfffd;
@@ -202,7 +186,7 @@ class Reader {
         case 'n': out += '\n'; break;
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
-        case 'u': put_utf8(out, unicode_escape()); break;
+        case 'u': qsdk::core::append_utf8(out, unicode_escape()); break;
         default: error("bad escape");
       }
     }
