@@ -116,6 +116,10 @@ class Parser {
       len_ = 0;
       return kEof;
     }
+    if (static_cast<unsigned char>(in_[p]) < 0x80) {
+      len_ = 1;
+      return static_cast<unsigned char>(in_[p]);
+    }
     Utf8Cursor cur(std::string_view(in_).substr(p));
     const char32_t c = cur.next();
     len_ = cur.offset();
@@ -128,7 +132,7 @@ class Parser {
   void skip_next_ascii() { ++p_; }
   void append_c(std::string& out) const { out.append(in_, p_, len_); }
   bool special() const { return url_.is_special(); }
-  bool is_slash(char32_t c) const { return c == '/' || (special() && c == '\\'); }
+  bool is_slash(char32_t c) const { return c == '/' || (c == '\\' && special()); }
   bool ends_authority(char32_t c) const { return c == kEof || c == '?' || c == '#' || is_slash(c); }
 
   UrlResult<void> dispatch(char32_t c) {
@@ -379,7 +383,7 @@ class Parser {
       if (!is_slash(c)) url_.path.emplace_back();
     } else {
       if (url_.scheme == "file" && url_.path.empty() && is_windows_drive_letter(buffer_)) buffer_[1] = ':';
-      url_.path.push_back(buffer_);
+      url_.path.push_back(std::move(buffer_));
     }
     buffer_.clear();
   }
@@ -450,35 +454,85 @@ std::string_view message(UrlError e) {
 
 bool Url::is_special() const { return find_special(scheme) != nullptr; }
 
-std::string Url::pathname() const {
-  if (opaque_path) return *opaque_path;
-  std::string out;
-  for (const auto& segment : path) {
+namespace {
+
+// Stands in for the output text where only its length is wanted.
+struct LengthCounter {
+  std::size_t size = 0;
+  LengthCounter& operator+=(std::string_view s) {
+    size += s.size();
+    return *this;
+  }
+  LengthCounter& operator+=(char) {
+    ++size;
+    return *this;
+  }
+};
+
+template <class Out>
+void write_pathname(const Url& u, Out& out) {
+  if (u.opaque_path) {
+    out += *u.opaque_path;
+    return;
+  }
+  for (const auto& segment : u.path) {
     out += '/';
     out += segment;
   }
+}
+
+template <class Out>
+void write_href(const Url& u, Out& out) {
+  out += u.scheme;
+  out += ':';
+  if (u.host) {
+    out += "//";
+    if (u.includes_credentials()) {
+      out += u.username;
+      if (!u.password.empty()) {
+        out += ':';
+        out += u.password;
+      }
+      out += '@';
+    }
+    out += *u.host;
+    if (u.port) {
+      out += ':';
+      out += std::string_view(cat(*u.port));
+    }
+  } else if (!u.opaque_path && u.path.size() > 1 && u.path[0].empty()) {
+    // Without "/." a path starting "//" would read back as a host.
+    out += "/.";
+  }
+  write_pathname(u, out);
+  if (u.query) {
+    out += '?';
+    out += *u.query;
+  }
+  if (u.fragment) {
+    out += '#';
+    out += *u.fragment;
+  }
+}
+
+std::size_t href_size(const Url& u) {
+  LengthCounter counter;
+  write_href(u, counter);
+  return counter.size;
+}
+
+}  // namespace
+
+std::string Url::pathname() const {
+  std::string out;
+  write_pathname(*this, out);
   return out;
 }
 
 std::string Url::href() const {
-  std::string out = scheme;
-  out += ':';
-  if (host) {
-    out += "//";
-    if (includes_credentials()) {
-      out += username;
-      if (!password.empty()) out += cat(':', password);
-      out += '@';
-    }
-    out += *host;
-    if (port) out += cat(':', *port);
-  } else if (!opaque_path && path.size() > 1 && path[0].empty()) {
-    // Without "/." a path starting "//" would read back as a host.
-    out += "/.";
-  }
-  out += pathname();
-  if (query) out += cat('?', *query);
-  if (fragment) out += cat('#', *fragment);
+  std::string out;
+  out.reserve(href_size(*this));
+  write_href(*this, out);
   return out;
 }
 
@@ -502,7 +556,7 @@ UrlResult<Url> detail::parse_with_limit(std::string_view input, std::size_t max_
   if (input.size() > max_href) return std::unexpected(UrlError::Overflow);
   Url url;
   if (auto r = Parser(prepare_input(input, true), url, std::nullopt).run(); !r) return std::unexpected(r.error());
-  if (url.href().size() > max_href) return std::unexpected(UrlError::Overflow);
+  if (href_size(url) > max_href) return std::unexpected(UrlError::Overflow);
   return url;
 }
 

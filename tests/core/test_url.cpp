@@ -188,6 +188,22 @@ TEST(UrlParse, RefusesUrlsBeyondTheSizeCeiling) {
   EXPECT_TRUE(detail::parse_with_limit("https://a/\xc3\xbc", 16).has_value());
 }
 
+TEST(UrlParse, BoundsTheNamesHandedToIdna) {
+  // ASCII names skip IDNA and may be of any length; a name that needs IDNA
+  // and is beyond any real domain is refused rather than processed at a
+  // cost that grows with the square of its label count.
+  std::string ascii;
+  while (ascii.size() < (1u << 20)) ascii += "a.";
+  EXPECT_TRUE(parse("https://" + ascii + "com/").has_value());
+  std::string within;
+  while (within.size() + 3 <= 16 * 1024) within += "\xc3\xa9.";
+  within += "a";
+  EXPECT_TRUE(parse("https://" + within + "/").has_value());
+  const auto beyond = parse("https://" + within + "aaa/");
+  ASSERT_FALSE(beyond.has_value());
+  EXPECT_EQ(beyond.error(), UrlError::IdnaError);
+}
+
 TEST(UrlParse, IllFormedUtf8CountsAsReplacementCharacter) {
   const auto path = parse("https://example.com/\xff");
   ASSERT_TRUE(path.has_value());
