@@ -14,6 +14,9 @@ namespace qsdk::core {
 // "incomplete utf-8 byte sequence from index 5".
 std::optional<std::string> utf8_error(std::string_view bytes);
 
+// Appends the UTF-8 encoding of a scalar value.
+void append_utf8(std::string& out, char32_t cp);
+
 // Walks code points of text already known to be valid UTF-8. An ill-formed
 // sequence yields U+FFFD for its first byte, so misuse cannot over-read.
 class Utf8Cursor {

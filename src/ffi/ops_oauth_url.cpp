@@ -1,0 +1,19 @@
+// Authorisation URL export.
+#include "core/authorize_url.hpp"
+#include "ffi/frame.hpp"
+
+using namespace qsdk;
+
+QSDK_OPERATION(build_authorize_url);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_build_authorize_url(RustBuffer issuer, RustBuffer client_id,
+                                                                             RustBuffer redirect_uri, RustBuffer state,
+                                                                             RustBuffer nonce, RustBuffer code_challenge,
+                                                                             RustCallStatus* status) {
+  return ffi::run<QSDK_OP(build_authorize_url)>(
+      status,
+      [](const std::string& iss, const std::string& client, const std::string& redirect, const std::string& st,
+         const std::string& n, const std::string& challenge) {
+        return core::build_authorize_url(iss, {client, redirect, st, n, challenge});
+      },
+      issuer, client_id, redirect_uri, state, nonce, code_challenge);
+}
