@@ -6,9 +6,9 @@
 // again). Each future carries two locks: one around the computation and its
 // outcome, one around the scheduler that holds the continuation. The only
 // nesting is computation lock, then scheduler lock (a step that wakes its own
-// future), and no continuation is ever called while either lock is held, so a
-// continuation may call any export, for this future or another, without
-// deadlocking.
+// future), and no continuation is ever called while either lock of its own
+// future is held, so a continuation may call any export for that future
+// without deadlocking.
 //
 // No operation of this interface is asynchronous; make_future is the
 // library's own way to create a future, used by its tests.
