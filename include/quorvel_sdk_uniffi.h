@@ -130,6 +130,43 @@ RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_verify_token_at(RustBuffer jwt, Rus
                                                              uint64_t now_unix, RustCallStatus* status);
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_issuer_key_id(RustBuffer jwk_json, RustCallStatus* status);
 
+/*
+ * Asynchronous calls. No operation of this interface returns a future; these
+ * exports complete the calling conventions so that every binding finds the
+ * symbols it may bind. A future handle names one reference-counted future;
+ * the host holds one reference until it calls the matching free.
+ *  - poll runs the computation one step and later calls callback(callback_data,
+ *    code) exactly once: 0 means ready (call complete), 1 means poll again.
+ *  - cancel makes every later poll report ready; complete then reports
+ *    code 3 (cancelled) with an empty error_buf unless the computation had
+ *    already finished.
+ *  - complete takes the outcome once: the value, or the failure (code 1 or 2)
+ *    written into status. A second complete reports cancelled.
+ *  - free cancels (a stored callback is called with 0) and ends the handle.
+ * Callbacks are never called while the library holds a lock of the future.
+ */
+typedef void (*UniffiRustFutureContinuationCallback)(uint64_t data, int8_t poll_code);
+
+#define QSDK_DECLARE_FUTURE(suffix, type)                                                           \
+  void ffi_quorvel_sdk_uniffi_rust_future_poll_##suffix(                                          \
+      uint64_t handle, UniffiRustFutureContinuationCallback callback, uint64_t callback_data);     \
+  void ffi_quorvel_sdk_uniffi_rust_future_cancel_##suffix(uint64_t handle);                        \
+  type ffi_quorvel_sdk_uniffi_rust_future_complete_##suffix(uint64_t handle, RustCallStatus* status); \
+  void ffi_quorvel_sdk_uniffi_rust_future_free_##suffix(uint64_t handle);
+QSDK_DECLARE_FUTURE(u8, uint8_t)
+QSDK_DECLARE_FUTURE(i8, int8_t)
+QSDK_DECLARE_FUTURE(u16, uint16_t)
+QSDK_DECLARE_FUTURE(i16, int16_t)
+QSDK_DECLARE_FUTURE(u32, uint32_t)
+QSDK_DECLARE_FUTURE(i32, int32_t)
+QSDK_DECLARE_FUTURE(u64, uint64_t)
+QSDK_DECLARE_FUTURE(i64, int64_t)
+QSDK_DECLARE_FUTURE(f32, float)
+QSDK_DECLARE_FUTURE(f64, double)
+QSDK_DECLARE_FUTURE(rust_buffer, RustBuffer)
+QSDK_DECLARE_FUTURE(void, void)
+#undef QSDK_DECLARE_FUTURE
+
 /* Checksums: one per operation, identifying its declared signature. */
 #define QSDK_DECLARE_CHECKSUM(name) uint16_t uniffi_quorvel_sdk_uniffi_checksum_func_##name(void);
 QSDK_DECLARE_CHECKSUM(normalize_origin)
