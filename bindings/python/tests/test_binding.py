@@ -120,6 +120,8 @@ class ArgumentChecks(unittest.TestCase):
             (sdk.mint_capability_deed, ({"v": 1}, "[]", "[]"), TypeError, "expected Deed"),
             (sdk.delegate, (0, "", "", "[]", 0, "", 0, "", 5, ""), TypeError, "argument 'pubkey_hex'"),
             (sdk.normalize_origin, (), TypeError, "missing a required argument: 'origin'"),
+            # Caught while lowering: the buffer already made for 'domain' is released.
+            (sdk.build_client_assertion, ("d", 1, "\ud800", 0), UnicodeEncodeError, "surrogates not allowed"),
         ]
         for fn, args, error, message in cases:
             with self.subTest(fn.__name__, args=args), self.assertRaisesRegex(error, message):
