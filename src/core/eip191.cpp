@@ -52,12 +52,7 @@ std::optional<int> recovery_id_of(std::uint8_t v) {
 
 }  // namespace
 
-SecretString SecretKey::hex() const {
-  std::string plain = hex_encode(bytes_);
-  SecretString out(plain.begin(), plain.end());
-  OPENSSL_cleanse(plain.data(), plain.size());
-  return out;
-}
+SecretString SecretKey::hex() const { return hex_encode_secret(bytes_); }
 
 std::optional<SecretKey> secret_key_from_bytes(ByteView bytes) {
   if (bytes.size() < kMinSecretKeyBytes || bytes.size() > 32) return std::nullopt;
@@ -177,6 +172,13 @@ Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text) 
   auto bytes = hex_decode_secret(text);
   if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
   return std::move(*bytes);
+}
+
+SecretString hex_encode_secret(ByteView bytes) {
+  std::string plain = hex_encode(bytes);
+  SecretString out(plain.begin(), plain.end());
+  OPENSSL_cleanse(plain.data(), plain.size());
+  return out;
 }
 
 Result<SecretKey> secret_key_from_hex(ErrorKind kind, std::string_view text) {

@@ -110,6 +110,8 @@ bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSign
 // class the calling rule names, carrying the decoder's message.
 Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text);
 Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text);
+// Lower-case hex of secret bytes, in storage that is wiped when released.
+SecretString hex_encode_secret(ByteView bytes);
 
 // A secret key from hex text, no prefix removed: decoder failures in `kind`,
 // an unusable key as "crypto: signature error".
