@@ -33,8 +33,6 @@ void require(int ok, const char* what) {
   if (ok != 1) throw std::runtime_error(what);
 }
 
-CoreError signature_error() { return CoreError::crypto(std::string(kSignatureError)); }
-
 bool all_zero(ByteView bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
 }
@@ -47,6 +45,8 @@ std::optional<int> recovery_id_of(std::uint8_t v) {
 }
 
 }  // namespace
+
+CoreError signature_error() { return CoreError::crypto(std::string(kSignatureError)); }
 
 SecretString SecretKey::hex() const { return hex_encode_secret(bytes_); }
 

@@ -75,6 +75,10 @@ std::optional<PublicKey> public_key_from_sec1(ByteView bytes);
 // k*G. Cannot fail for a valid secret key; an internal failure throws.
 PublicKey public_key_of(const SecretKey& key);
 
+// "crypto: signature error": the one failure of the signature primitives,
+// which never says which check refused.
+CoreError signature_error();
+
 // Keccak-256 over 0x19 "Ethereum Signed Message:\n" <decimal length> message.
 Digest32 eip191_hash(ByteView message);
 

@@ -23,8 +23,6 @@ auto with_canonical_origin(std::string_view origin, Next&& next) -> decltype(nex
   return next(*canonical);
 }
 
-core::CoreError signature_error() { return core::CoreError::crypto(std::string(core::kSignatureError)); }
-
 }  // namespace
 
 QSDK_OPERATION(user_binding);
@@ -49,7 +47,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_sub(RustBuffer pub
         auto bytes = core::decode_hex_as(ErrorKind::Crypto, hex);
         if (!bytes) return core::fail(bytes.error());
         auto key = core::public_key_from_sec1(*bytes);
-        if (!key) return core::fail(signature_error());
+        if (!key) return core::fail(core::signature_error());
         return core::user_sub(*key);
       },
       pubkey_hex);
