@@ -58,36 +58,5 @@ TEST_F(MintAdminDeed, SubjectIsTheRecoveredSigner) {
   EXPECT_NE(mint_admin_deed(signature, 7, "rq", "c1", 99)->sub, address);
 }
 
-TEST_F(MintAdminDeed, PassesRecoveryFailuresOn) {
-  Bytes bad_v = signature;
-  bad_v[64] = 2;
-  Bytes zero_r = signature;
-  std::fill(zero_r.begin(), zero_r.begin() + 32, 0);
-  const std::vector<std::pair<Bytes, std::string>> cases = {
-      {Bytes(signature.begin(), signature.end() - 1), "input: signature must be 65 bytes"},
-      {bad_v, "input: recovery id must be 0, 1, 27, or 28"},
-      {zero_r, "crypto: signature error"},
-  };
-  for (const auto& [sig, error] : cases) EXPECT_EQ(mint_admin_deed(sig, 7, "rp", "c1", 99).error().text(), error);
-}
-
-TEST(MintAdminDeedSmartwallet, NamesTheContract) {
-  auto deed = mint_admin_deed_smartwallet("0X52908400098527886E0F7030069857D2E4169EE7", "0xFF00", 7, "rp", "c1", 99);
-  ASSERT_TRUE(deed);
-  EXPECT_EQ(deed->mode, "admin-sig");
-  EXPECT_EQ(deed->sub, "0x52908400098527886e0f7030069857d2e4169ee7");
-  EXPECT_EQ(deed->signer, "52908400098527886e0f7030069857d2e4169ee7");
-  EXPECT_EQ(deed->signature, "ff00");
-  EXPECT_FALSE(deed->pubkey.has_value());
-
-  // The address is parsed before the signature.
-  EXPECT_EQ(mint_admin_deed_smartwallet("00", "0x0x", 7, "rp", "c1", 99).error().text(),
-            "input: address must be 20 bytes");
-  EXPECT_EQ(mint_admin_deed_smartwallet("52908400098527886e0f7030069857d2e4169ee7", "0x0xab", 7, "rp", "c1", 99)
-                .error()
-                .text(),
-            "input: Invalid character 'x' at position 1");
-}
-
 }  // namespace
 }  // namespace qsdk::core

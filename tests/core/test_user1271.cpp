@@ -64,22 +64,5 @@ TEST(MintUser1271Deed, AssemblesTheDeed) {
   EXPECT_NE(mint_user_1271_deed(kAddr, "", 8, "rp", kOrigin, "c1", 99)->sub, deed->sub);
 }
 
-TEST(MintUser1271Deed, ChecksOriginThenAddressThenSignature) {
-  const std::string bad_origin = "https://rp.example/p";
-  const std::string path_error =
-      "input: origin: must be scheme://host[:port], optionally with one trailing slash, and no path";
-  const std::vector<std::tuple<std::string, std::string, std::string, std::string>> cases = {
-      {"zz", "zz", bad_origin, path_error},
-      {kAddr.substr(2), "zz", kOrigin, "input: address must be 20 bytes"},
-      {kAddr, "0x0x", kOrigin, "input: Invalid character 'x' at position 1"},
-      {kAddr, "abc", kOrigin, "input: Odd number of digits"},
-  };
-  for (const auto& [addr, sig, origin, error] : cases) {
-    auto r = mint_user_1271_deed(addr, sig, 7, "rp", origin, "c", 1);
-    ASSERT_FALSE(r);
-    EXPECT_EQ(r.error().text(), error);
-  }
-}
-
 }  // namespace
 }  // namespace qsdk::core
