@@ -12,32 +12,26 @@ namespace {
 constexpr std::string_view kPersonalPrefix = "\x19" "Ethereum Signed Message:\n";
 constexpr std::size_t kMinSecretKeyBytes = 24;
 
-// One context per call: creating it costs well under a microsecond and keeps
-// the library free of shared state. A misuse of the API must not abort the
-// host process, so the illegal-argument callback only lets the call return 0.
-class Context {
- public:
-  Context() : ctx_(secp256k1_context_create(SECP256K1_CONTEXT_NONE)) {
-    if (ctx_ == nullptr) throw std::runtime_error("secp256k1: cannot create a context");
-    secp256k1_context_set_illegal_callback(ctx_, ignore, nullptr);
-    secp256k1_context_set_error_callback(ctx_, ignore, nullptr);
-  }
-  ~Context() { secp256k1_context_destroy(ctx_); }
-  Context(const Context&) = delete;
-  Context& operator=(const Context&) = delete;
+// One context for the whole process, created on first use and never changed
+// afterwards (it is not randomised), so concurrent calls only read it, which
+// libsecp256k1 allows. A misuse of the API must not abort the host process:
+// the illegal-argument callback only lets the call return 0.
+void ignore(const char*, void*) {}
 
-  const secp256k1_context* get() const noexcept { return ctx_; }
-
- private:
-  static void ignore(const char*, void*) {}
-  secp256k1_context* ctx_;
-};
+const secp256k1_context* ctx() {
+  static const secp256k1_context* const context = [] {
+    secp256k1_context* c = secp256k1_context_create(SECP256K1_CONTEXT_NONE);
+    if (c == nullptr) throw std::runtime_error("secp256k1: cannot create a context");
+    secp256k1_context_set_illegal_callback(c, ignore, nullptr);
+    secp256k1_context_set_error_callback(c, ignore, nullptr);
+    return c;
+  }();
+  return context;
+}
 
 void require(int ok, const char* what) {
   if (ok != 1) throw std::runtime_error(what);
 }
-
-CoreError signature_error() { return CoreError::crypto(std::string(kSignatureError)); }
 
 bool all_zero(ByteView bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
@@ -52,29 +46,25 @@ std::optional<int> recovery_id_of(std::uint8_t v) {
 
 }  // namespace
 
-SecretString SecretKey::hex() const {
-  std::string plain = hex_encode(bytes_);
-  SecretString out(plain.begin(), plain.end());
-  OPENSSL_cleanse(plain.data(), plain.size());
-  return out;
-}
+CoreError signature_error() { return CoreError::crypto(std::string(kSignatureError)); }
+
+SecretString SecretKey::hex() const { return hex_encode_secret(bytes_); }
 
 std::optional<SecretKey> secret_key_from_bytes(ByteView bytes) {
   if (bytes.size() < kMinSecretKeyBytes || bytes.size() > 32) return std::nullopt;
   std::array<std::uint8_t, 32> padded{};
   WipeOnExit wipe(padded);
   std::copy(bytes.begin(), bytes.end(), padded.end() - static_cast<std::ptrdiff_t>(bytes.size()));
-  if (secp256k1_ec_seckey_verify(Context().get(), padded.data()) != 1) return std::nullopt;
+  if (secp256k1_ec_seckey_verify(ctx(), padded.data()) != 1) return std::nullopt;
   return SecretKey(padded);
 }
 
 PublicKey::PublicKey(const secp256k1_pubkey& native) : native_(native) {
-  Context ctx;
   std::size_t n = compressed_.size();
-  require(secp256k1_ec_pubkey_serialize(ctx.get(), compressed_.data(), &n, &native_, SECP256K1_EC_COMPRESSED),
+  require(secp256k1_ec_pubkey_serialize(ctx(), compressed_.data(), &n, &native_, SECP256K1_EC_COMPRESSED),
           "secp256k1: cannot serialise a public key");
   n = uncompressed_.size();
-  require(secp256k1_ec_pubkey_serialize(ctx.get(), uncompressed_.data(), &n, &native_, SECP256K1_EC_UNCOMPRESSED),
+  require(secp256k1_ec_pubkey_serialize(ctx(), uncompressed_.data(), &n, &native_, SECP256K1_EC_UNCOMPRESSED),
           "secp256k1: cannot serialise a public key");
 }
 
@@ -86,13 +76,13 @@ std::optional<PublicKey> public_key_from_sec1(ByteView bytes) {
   // libsecp256k1 also reads the hybrid tags 06/07; only these two forms are ours.
   if (!compressed && !uncompressed) return std::nullopt;
   secp256k1_pubkey native;
-  if (secp256k1_ec_pubkey_parse(Context().get(), &native, bytes.data(), bytes.size()) != 1) return std::nullopt;
+  if (secp256k1_ec_pubkey_parse(ctx(), &native, bytes.data(), bytes.size()) != 1) return std::nullopt;
   return PublicKey(native);
 }
 
 PublicKey public_key_of(const SecretKey& key) {
   secp256k1_pubkey native;
-  require(secp256k1_ec_pubkey_create(Context().get(), &native, key.bytes().data()),
+  require(secp256k1_ec_pubkey_create(ctx(), &native, key.bytes().data()),
           "secp256k1: cannot derive a public key");
   return PublicKey(native);
 }
@@ -104,14 +94,13 @@ Digest32 eip191_hash(ByteView message) {
 }
 
 Result<DigestSignature> sign_digest(const SecretKey& key, const Digest32& digest) {
-  Context ctx;
   secp256k1_ecdsa_recoverable_signature sig;
   // A null nonce function selects RFC 6979 with HMAC-SHA-256; the library
   // always emits low s and adjusts the recovery id to match.
-  if (secp256k1_ecdsa_sign_recoverable(ctx.get(), &sig, digest.data(), key.bytes().data(), nullptr, nullptr) != 1)
+  if (secp256k1_ecdsa_sign_recoverable(ctx(), &sig, digest.data(), key.bytes().data(), nullptr, nullptr) != 1)
     return fail(signature_error());
   DigestSignature out;
-  if (secp256k1_ecdsa_recoverable_signature_serialize_compact(ctx.get(), out.rs.data(), &out.recovery_id, &sig) != 1)
+  if (secp256k1_ecdsa_recoverable_signature_serialize_compact(ctx(), out.rs.data(), &out.recovery_id, &sig) != 1)
     return fail(signature_error());
   return out;
 }
@@ -129,11 +118,10 @@ Result<std::string> eip191_sign(std::string_view secret_key_text, ByteView messa
 
 Result<Address> eip191_recover(ByteView message, ByteView signature) {
   if (signature.size() != 65) return fail(CoreError::input("signature must be 65 bytes"));
-  Context ctx;
   // r and s are judged before v, so a bad r with a bad v reports the r.
   secp256k1_ecdsa_signature plain;
   if (all_zero(signature.subspan(0, 32)) || all_zero(signature.subspan(32, 32)) ||
-      secp256k1_ecdsa_signature_parse_compact(ctx.get(), &plain, signature.data()) != 1)
+      secp256k1_ecdsa_signature_parse_compact(ctx(), &plain, signature.data()) != 1)
     return fail(signature_error());
   const auto recid = recovery_id_of(signature[64]);
   if (!recid) return fail(CoreError::input("recovery id must be 0, 1, 27, or 28"));
@@ -141,12 +129,12 @@ Result<Address> eip191_recover(ByteView message, ByteView signature) {
   const Digest32 digest = eip191_hash(message);
   secp256k1_ecdsa_recoverable_signature sig;
   secp256k1_pubkey native;
-  if (secp256k1_ecdsa_recoverable_signature_parse_compact(ctx.get(), &sig, signature.data(), *recid) != 1 ||
-      secp256k1_ecdsa_recover(ctx.get(), &native, &sig, digest.data()) != 1)
+  if (secp256k1_ecdsa_recoverable_signature_parse_compact(ctx(), &sig, signature.data(), *recid) != 1 ||
+      secp256k1_ecdsa_recover(ctx(), &native, &sig, digest.data()) != 1)
     return fail(signature_error());
   // Recovery alone accepts the high-s twin of every signature; verification
   // refuses it, so one signed message has exactly one accepted encoding.
-  if (secp256k1_ecdsa_verify(ctx.get(), &plain, digest.data(), &native) != 1) return fail(signature_error());
+  if (secp256k1_ecdsa_verify(ctx(), &plain, digest.data(), &native) != 1) return fail(signature_error());
   return eth_address(PublicKey(native));
 }
 
@@ -161,10 +149,9 @@ Address eth_address(const PublicKey& key) {
 std::string address_text(const Address& address) { return "0x" + hex_encode(address); }
 
 bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSignature& signature) {
-  Context ctx;
   secp256k1_ecdsa_signature sig;
-  if (secp256k1_ecdsa_signature_parse_compact(ctx.get(), &sig, signature.data()) != 1) return false;
-  return secp256k1_ecdsa_verify(ctx.get(), &sig, digest.data(), &key.native()) == 1;
+  if (secp256k1_ecdsa_signature_parse_compact(ctx(), &sig, signature.data()) != 1) return false;
+  return secp256k1_ecdsa_verify(ctx(), &sig, digest.data(), &key.native()) == 1;
 }
 
 Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text) {
@@ -177,6 +164,13 @@ Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text) 
   auto bytes = hex_decode_secret(text);
   if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
   return std::move(*bytes);
+}
+
+SecretString hex_encode_secret(ByteView bytes) {
+  std::string plain = hex_encode(bytes);
+  SecretString out(plain.begin(), plain.end());
+  OPENSSL_cleanse(plain.data(), plain.size());
+  return out;
 }
 
 Result<SecretKey> secret_key_from_hex(ErrorKind kind, std::string_view text) {

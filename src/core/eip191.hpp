@@ -75,6 +75,10 @@ std::optional<PublicKey> public_key_from_sec1(ByteView bytes);
 // k*G. Cannot fail for a valid secret key; an internal failure throws.
 PublicKey public_key_of(const SecretKey& key);
 
+// "crypto: signature error": the one failure of the signature primitives,
+// which never says which check refused.
+CoreError signature_error();
+
 // Keccak-256 over 0x19 "Ethereum Signed Message:\n" <decimal length> message.
 Digest32 eip191_hash(ByteView message);
 
@@ -110,6 +114,8 @@ bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSign
 // class the calling rule names, carrying the decoder's message.
 Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text);
 Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text);
+// Lower-case hex of secret bytes, in storage that is wiped when released.
+SecretString hex_encode_secret(ByteView bytes);
 
 // A secret key from hex text, no prefix removed: decoder failures in `kind`,
 // an unusable key as "crypto: signature error".

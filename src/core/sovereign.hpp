@@ -2,11 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/capability.hpp"
+#include "core/codec.hpp"
+#include "core/eip191.hpp"
+#include "core/error.hpp"
 
 namespace qsdk::core {
 
@@ -34,5 +39,27 @@ struct Deed {
 
   bool operator==(const Deed&) const = default;
 };
+
+// The signing modes this library mints.
+inline constexpr std::string_view kModeUserSig = "user-sig";
+inline constexpr std::string_view kModeUserPasskey = "user-passkey";
+inline constexpr std::string_view kModeUser1271 = "user-1271";
+inline constexpr std::string_view kModeAdminSig = "admin-sig";
+
+// A version-1 deed of `mode` carrying the terms every mint copies from its
+// arguments; the caller sets the proof fields of its mode.
+Deed new_deed(std::string_view mode, std::string sub, std::uint64_t tenant, std::string_view aud,
+              std::string_view challenge, std::uint64_t exp);
+
+// Subjects are SHA-256 digests of a versioned tag and the values they bind,
+// written as 64 lower-case hex digits.
+std::string subject_digest(std::initializer_list<ByteView> parts);
+
+// Wallet texts of the smart-wallet and admin mints: one optional "0x" or
+// "0X" is removed; decoder failures are "input: " errors.
+// An address must decode to exactly 20 bytes.
+Result<Address> parse_wallet_address(std::string_view text);
+// Signature bytes of any length, including none; they are not interpreted.
+Result<Bytes> parse_wallet_signature(std::string_view text);
 
 }  // namespace qsdk::core

@@ -89,8 +89,9 @@ inline constexpr std::array kOps = {
      {"client_data_json_b64url", Ty::String}, {"assertion_sig_hex", Ty::String}, {"tenant_id", Ty::U64},
      {"aud", Ty::String}, {"origin", Ty::String}, {"challenge", Ty::String}, {"exp", Ty::U64}}, Ty::Deed, kThrows,
      28256,
-     "Wraps a WebAuthn assertion into a user-passkey deed. The library does not verify the assertion; it checks "
-     "the encodings and carries them so that the relying party can verify against the credential key."),
+     "Wraps a WebAuthn assertion into a user-passkey deed. The library neither decodes nor verifies the "
+     "assertion: it carries the four texts unchanged (the key lower-cased) for the relying party to verify "
+     "against the credential key, and derives the subject from the key, the tenant and the canonical origin."),
   op("mint_user_1271_deed", {{"signer_addr_hex", Ty::String}, {"wallet_sig_hex", Ty::String}, {"tenant_id", Ty::U64},
      {"aud", Ty::String}, {"origin", Ty::String}, {"challenge", Ty::String}, {"exp", Ty::U64}}, Ty::Deed, kThrows,
      33666,

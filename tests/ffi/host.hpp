@@ -109,8 +109,8 @@ class Cursor {
   }
   std::string string() {
     const auto n = static_cast<std::size_t>(i32());
-    std::string s(b_.begin() + static_cast<std::ptrdiff_t>(pos_), b_.begin() + static_cast<std::ptrdiff_t>(pos_ + n));
     if (pos_ + n > b_.size()) throw std::out_of_range("string past the end");
+    std::string s(b_.begin() + static_cast<std::ptrdiff_t>(pos_), b_.begin() + static_cast<std::ptrdiff_t>(pos_ + n));
     pos_ += n;
     return s;
   }

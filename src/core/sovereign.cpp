@@ -1,0 +1,37 @@
+#include "core/sovereign.hpp"
+
+#include <algorithm>
+
+#include "core/hash.hpp"
+
+namespace qsdk::core {
+
+Deed new_deed(std::string_view mode, std::string sub, std::uint64_t tenant, std::string_view aud,
+              std::string_view challenge, std::uint64_t exp) {
+  Deed d;
+  d.v = kDeedVersion;
+  d.mode = mode;
+  d.tenant = tenant;
+  d.sub = std::move(sub);
+  d.aud = aud;
+  d.challenge = challenge;
+  d.exp = exp;
+  return d;
+}
+
+std::string subject_digest(std::initializer_list<ByteView> parts) { return hex_encode(sha256(parts)); }
+
+Result<Address> parse_wallet_address(std::string_view text) {
+  auto bytes = decode_hex_as(ErrorKind::Input, strip_one_0x(text));
+  if (!bytes) return fail(bytes.error());
+  Address out;
+  if (bytes->size() != out.size()) return fail(CoreError::input("address must be 20 bytes"));
+  std::copy(bytes->begin(), bytes->end(), out.begin());
+  return out;
+}
+
+Result<Bytes> parse_wallet_signature(std::string_view text) {
+  return decode_hex_as(ErrorKind::Input, strip_one_0x(text));
+}
+
+}  // namespace qsdk::core

@@ -1,0 +1,56 @@
+#include "core/userpasskey.hpp"
+
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+
+#include "core/discovery.hpp"
+#include "core/text.hpp"
+
+namespace qsdk::core {
+namespace {
+
+// The key text is opaque, so it is lower-cased as text: the full Unicode
+// mapping, without any language's tailoring. Hex is ASCII and takes the
+// short way.
+std::string lower_case(std::string_view text) {
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) {
+    std::string out(text);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+  }
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+  std::string out;
+  u.toLower(icu::Locale::getRoot()).toUTF8String(out);
+  return out;
+}
+
+std::string passkey_subject(std::uint64_t tenant, std::string_view origin, std::string_view lowered_key) {
+  const std::string text = cat("quorvel-sovereign-user-passkey-sub-v1|tenant:", tenant, "|origin:", origin,
+                               "|pubkey:", lowered_key);
+  return subject_digest({as_bytes(text)});
+}
+
+}  // namespace
+
+std::string passkey_sub(std::uint64_t tenant, std::string_view origin, std::string_view credential_pubkey_hex) {
+  return passkey_subject(tenant, origin, lower_case(credential_pubkey_hex));
+}
+
+Result<Deed> mint_user_passkey_deed(const PasskeyAssertion& assertion, std::uint64_t tenant, std::string_view aud,
+                                    std::string_view origin, std::string_view challenge, std::uint64_t exp) {
+  auto canonical = normalize_origin(origin);
+  if (!canonical) return fail(canonical.error());
+  std::string key = lower_case(assertion.credential_pubkey_hex);
+  Deed deed = new_deed(kModeUserPasskey, passkey_subject(tenant, *canonical, key), tenant, aud, challenge, exp);
+  deed.credential_pubkey = std::move(key);
+  deed.authenticator_data = assertion.authenticator_data_hex;
+  deed.client_data_json = assertion.client_data_json_b64url;
+  deed.assertion_sig = assertion.assertion_sig_hex;
+  return deed;
+}
+
+}  // namespace qsdk::core

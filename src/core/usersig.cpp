@@ -1,0 +1,94 @@
+#include "core/usersig.hpp"
+
+#include <stdexcept>
+
+#include "core/discovery.hpp"
+#include "core/hash.hpp"
+#include "core/kdf.hpp"
+#include "core/text.hpp"
+
+namespace qsdk::core {
+namespace {
+
+constexpr std::string_view kUserSubTag = "quorvel-sovereign-user-sub-v1";
+constexpr int kAppKeyAttempts = 64;
+
+std::string root_binding_text(std::string_view origin) {
+  return cat(origin, " is asking you to sign in.\n",
+             "\n",
+             "Signing this message derives your private sign-in key for ", origin, ",\n",
+             "and nothing else. Only sign it if you are on ", origin, " right now \u2014\n",
+             "signing it on any other site lets that site sign in as you here.\n",
+             "\n",
+             "This is not a transaction and cannot move your funds.\n",
+             "\n",
+             "Origin: ", origin, "\n",
+             "\n",
+             "quorvel-sovereign-user-root-v2");
+}
+
+// The secret scalar an expansion stands for, when it lies in [1, n-1].
+std::optional<SecretKey> app_key_attempt(ByteView prk, std::string_view label, int counter) {
+  const std::string info = cat(label, "|ctr:", counter);
+  const SecretBytes okm = hkdf_sha256_expand(prk, as_bytes(info), 32);
+  return secret_key_from_bytes(okm);
+}
+
+}  // namespace
+
+std::string user_binding(std::uint64_t tenant, std::string_view aud, std::string_view origin,
+                         std::string_view challenge, std::uint64_t exp) {
+  return cat("quorvel-sovereign-user-v1|tenant:", tenant, "|aud:", aud, "|origin:", origin,
+             "|challenge:", challenge, "|exp:", exp);
+}
+
+std::string user_sub(const PublicKey& key) { return subject_digest({as_bytes(kUserSubTag), key.compressed()}); }
+
+Result<Deed> mint_user_deed(const SecretKey& key, std::uint64_t tenant, std::string_view aud,
+                            std::string_view origin, std::string_view challenge, std::uint64_t exp) {
+  auto canonical = normalize_origin(origin);
+  if (!canonical) return fail(canonical.error());
+  const std::string binding = user_binding(tenant, aud, *canonical, challenge, exp);
+  auto sig = sign_digest(key, sha256(as_bytes(binding)));
+  // A valid key always signs; anything else is a fault of this library.
+  if (!sig) throw std::runtime_error("user-sig: signing a valid key failed");
+  const PublicKey pub = public_key_of(key);
+  Deed deed = new_deed(kModeUserSig, user_sub(pub), tenant, aud, challenge, exp);
+  deed.pubkey = pub.compressed_hex();
+  deed.signature = hex_encode(sig->rs);
+  return deed;
+}
+
+Result<std::string> user_root_binding(std::string_view origin) {
+  auto canonical = normalize_origin(origin);
+  if (!canonical) return fail(canonical.error());
+  return root_binding_text(*canonical);
+}
+
+Result<SecretBytes> derive_root_seed(std::string_view origin, const WalletSigner& sign) {
+  auto binding = user_root_binding(origin);
+  if (!binding) return fail(binding.error());
+  auto first = sign(as_bytes(*binding));
+  if (!first) return fail(first.error());
+  auto second = sign(as_bytes(*binding));
+  if (!second) return fail(second.error());
+  // A wallet that adds fresh randomness would give a new seed, and so a new
+  // identity, at every sign-in.
+  if (*first != *second) return fail(CoreError::crypto("wallet signing is non-deterministic; unsupported"));
+  Digest32 seed = sha256(*first);
+  WipeOnExit wipe(seed);
+  return SecretBytes(seed.begin(), seed.end());
+}
+
+Result<SecretKey> derive_app_key(std::span<const std::uint8_t, 32> root_seed, std::uint64_t tenant,
+                                 std::string_view origin) {
+  auto canonical = normalize_origin(origin);
+  if (!canonical) return fail(canonical.error());
+  const SecretBytes prk = hkdf_sha256_extract({}, root_seed);
+  const std::string label = cat("tenant:", tenant, "|origin:", *canonical);
+  for (int counter = 0; counter < kAppKeyAttempts; ++counter)
+    if (auto key = app_key_attempt(prk, label, counter)) return std::move(*key);
+  return fail(CoreError::crypto("could not derive a valid app key"));
+}
+
+}  // namespace qsdk::core

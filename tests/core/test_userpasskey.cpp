@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "core/hash.hpp"
+#include "core/userpasskey.hpp"
+
+namespace qsdk::core {
+namespace {
+
+const std::string kOrigin = "https://rp.example";
+
+std::string digest_of(std::string_view text) { return hex_encode(sha256(as_bytes(text))); }
+
+TEST(PasskeySub, HashesTheTextWithTheKeyLowerCased) {
+  struct Case {
+    std::uint64_t tenant;
+    std::string origin, key;
+    std::string hashed;
+  };
+  const std::vector<Case> cases = {
+      {7, kOrigin, "04ABcdEF", "quorvel-sovereign-user-passkey-sub-v1|tenant:7|origin:https://rp.example|pubkey:04abcdef"},
+      {0, kOrigin, "", "quorvel-sovereign-user-passkey-sub-v1|tenant:0|origin:https://rp.example|pubkey:"},
+      // Not canonicalised here: the trailing slash stays in the hashed text.
+      {1, "https://RP.example/", "aa", "quorvel-sovereign-user-passkey-sub-v1|tenant:1|origin:https://RP.example/|pubkey:aa"},
+      // The key is text: non-hex is kept, with Unicode lower-casing.
+      {2, kOrigin, "\xC3\x89Z\xCE\xA3", "quorvel-sovereign-user-passkey-sub-v1|tenant:2|origin:https://rp.example|pubkey:\xC3\xA9z\xCF\x82"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(passkey_sub(c.tenant, c.origin, c.key), digest_of(c.hashed)) << c.hashed;
+  EXPECT_EQ(passkey_sub(7, kOrigin, "ABCDEF"), passkey_sub(7, kOrigin, "abcdef"));
+}
+
+TEST(MintUserPasskeyDeed, CarriesTheAssertionAndCanonicalSubject) {
+  const PasskeyAssertion assertion{"04AB", "AuthData", "eyJ0eXBlIjoid2ViYXV0aG4uZ2V0In0", "3045FF"};
+  auto deed = mint_user_passkey_deed(assertion, 7, "rp", "https://RP.example:443/", "c1", 99);
+  ASSERT_TRUE(deed);
+  EXPECT_EQ(deed->v, 1);
+  EXPECT_EQ(deed->mode, "user-passkey");
+  EXPECT_EQ(deed->sub, passkey_sub(7, kOrigin, "04ab"));
+  EXPECT_EQ(deed->credential_pubkey, "04ab");
+  EXPECT_EQ(deed->authenticator_data, "AuthData");
+  EXPECT_EQ(deed->client_data_json, "eyJ0eXBlIjoid2ViYXV0aG4uZ2V0In0");
+  EXPECT_EQ(deed->assertion_sig, "3045FF");
+  EXPECT_EQ(std::tie(deed->tenant, deed->aud, deed->challenge, deed->exp), std::make_tuple(7u, "rp", "c1", 99u));
+  for (const auto* absent : {&deed->root, &deed->proof, &deed->pubkey, &deed->signature, &deed->signer})
+    EXPECT_FALSE(absent->has_value());
+  EXPECT_FALSE(deed->grants || deed->delegations);
+  EXPECT_EQ(mint_user_passkey_deed(assertion, 7, "rp", kOrigin, "c1", 99), deed);
+}
+
+TEST(MintUserPasskeyDeed, AcceptsEmptyTextsAndRefusesOnlyTheOrigin) {
+  auto empty = mint_user_passkey_deed({}, 7, "", kOrigin, "", 0);
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->sub, digest_of("quorvel-sovereign-user-passkey-sub-v1|tenant:7|origin:https://rp.example|pubkey:"));
+  EXPECT_EQ(empty->credential_pubkey, "");
+  EXPECT_EQ(empty->assertion_sig, "");
+
+  auto refused = mint_user_passkey_deed({"04", "", "", ""}, 7, "rp", "https://rp.example/a", "c", 1);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().text(),
+            "input: origin: must be scheme://host[:port], optionally with one trailing slash, and no path");
+}
+
+}  // namespace
+}  // namespace qsdk::core
