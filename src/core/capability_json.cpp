@@ -21,8 +21,8 @@ struct EpochLabelCodec {
     std::copy(bytes->begin(), bytes->end(), out.begin());
     return true;
   }
-  static void encode(std::string& out, const std::array<std::uint8_t, 32>& label) {
-    json::write_string(out, hex_encode(label));
+  static void encode(json::Writer& w, const std::array<std::uint8_t, 32>& label) {
+    json::write_string(w, hex_encode(label));
   }
 };
 

@@ -3,6 +3,7 @@
 #include <rapidjson/reader.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -22,6 +23,55 @@ bool is_nonempty_container(const Value& v) noexcept {
 }
 
 }  // namespace
+
+Object::Object(std::initializer_list<value_type> members) {
+  members_.reserve(members.size());
+  for (const auto& m : members) members_.push_back(m);
+  settle();
+}
+
+Object::const_iterator Object::find(std::string_view name) const noexcept {
+  const auto it = std::lower_bound(members_.begin(), members_.end(), name,
+                                   [](const value_type& m, std::string_view n) { return m.first < n; });
+  return it != members_.end() && it->first == name ? it : members_.end();
+}
+
+Value& Object::insert_or_assign(std::string name, Value value) {
+  auto it = std::lower_bound(members_.begin(), members_.end(), name,
+                             [](const value_type& m, const std::string& n) { return m.first < n; });
+  if (it != members_.end() && it->first == name) {
+    it->second = std::move(value);
+  } else {
+    it = members_.emplace(it, std::move(name), std::move(value));
+  }
+  return it->second;
+}
+
+void Object::settle() {
+  const auto by_name = [](const value_type& a, const value_type& b) { return a.first < b.first; };
+  const auto strictly_sorted = [&] {
+    for (std::size_t i = 1; i < members_.size(); ++i)
+      if (!(members_[i - 1].first < members_[i].first)) return false;
+    return true;
+  };
+  if (strictly_sorted()) return;  // the usual case: canonical input
+  // Stable, so that among equal names document order survives and the last
+  // one can be kept. Small objects sort in place without a scratch buffer.
+  if (members_.size() <= 16) {
+    for (std::size_t i = 1; i < members_.size(); ++i)
+      for (std::size_t j = i; j > 0 && by_name(members_[j], members_[j - 1]); --j)
+        std::swap(members_[j], members_[j - 1]);
+  } else {
+    std::stable_sort(members_.begin(), members_.end(), by_name);
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < members_.size(); ++i) {
+    if (i + 1 < members_.size() && members_[i + 1].first == members_[i].first) continue;
+    if (kept != i) members_[kept] = std::move(members_[i]);
+    ++kept;
+  }
+  members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(kept), members_.end());
+}
 
 const Value* Value::member(std::string_view name) const noexcept {
   const Object* o = as_object();
@@ -73,14 +123,16 @@ constexpr char kHex[] = "0123456789abcdef";
 // with the power of ten just above the value: 0.d1d2... x 10^point.
 struct Shortest {
   bool negative = false;
-  std::string digits;
+  char buf[20] = {};  // at most 17 significant digits
+  std::size_t len = 0;
   int point = 0;
+  std::string_view digits() const { return std::string_view(buf, len); }
 };
 
 Shortest shortest(double d) {
-  char buf[40];
-  const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
-  const std::string_view s(buf, static_cast<std::size_t>(r.ptr - buf));  // [-]D[.DDD]e(+|-)XX
+  char text[40];
+  const auto r = std::to_chars(text, text + sizeof text, d, std::chars_format::scientific);
+  const std::string_view s(text, static_cast<std::size_t>(r.ptr - text));  // [-]D[.DDD]e(+|-)XX
   Shortest out;
   std::size_t i = 0;
   if (s[i] == '-') {
@@ -89,7 +141,7 @@ Shortest shortest(double d) {
   }
   const std::size_t e = s.find('e', i);
   for (; i < e; ++i)
-    if (s[i] != '.') out.digits += s[i];
+    if (s[i] != '.') out.buf[out.len++] = s[i];
   int exponent = 0;
   const char* first = s.data() + e + 1;
   if (*first == '+') ++first;
@@ -98,30 +150,27 @@ Shortest shortest(double d) {
   return out;
 }
 
-void append_zeros(std::string& out, int n) {
-  if (n > 0) out.append(static_cast<std::size_t>(n), '0');
-}
-
 // Fixed notation with at least one fractional digit: the form numbers take
 // in messages ("floating point `0.00000015`").
 std::string fixed_notation(double d) {
   if (d == 0) return std::signbit(d) ? "-0.0" : "0.0";
   if (!std::isfinite(d)) return std::isnan(d) ? "NaN" : (d < 0 ? "-inf" : "inf");
   const Shortest s = shortest(d);
-  const int len = static_cast<int>(s.digits.size());
+  const std::string_view digits = s.digits();
+  const int len = static_cast<int>(s.len);
   std::string out = s.negative ? "-" : "";
   if (s.point >= len) {
-    out += s.digits;
-    append_zeros(out, s.point - len);
+    out += digits;
+    out.append(static_cast<std::size_t>(s.point - len), '0');
     out += ".0";
   } else if (s.point > 0) {
-    out.append(s.digits, 0, static_cast<std::size_t>(s.point));
+    out += digits.substr(0, static_cast<std::size_t>(s.point));
     out += '.';
-    out.append(s.digits, static_cast<std::size_t>(s.point));
+    out += digits.substr(static_cast<std::size_t>(s.point));
   } else {
     out += "0.";
-    append_zeros(out, -s.point);
-    out += s.digits;
+    out.append(static_cast<std::size_t>(-s.point), '0');
+    out += digits;
   }
   return out;
 }
@@ -130,88 +179,109 @@ bool is_json_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '
 
 }  // namespace
 
-void write_string(std::string& out, std::string_view s) {
-  out += '"';
-  std::size_t run = 0;  // start of the bytes not yet copied
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out.append(s, run, i - run);
-    run = i + 1;
-    out += '\\';
-    switch (c) {
-      case '"': out += '"'; break;
-      case '\\': out += '\\'; break;
-      case '\b': out += 'b'; break;
-      case '\t': out += 't'; break;
-      case '\n': out += 'n'; break;
-      case '\f': out += 'f'; break;
-      case '\r': out += 'r'; break;
-      default:
-        out += "u00";
-        out += kHex[c >> 4];
-        out += kHex[c & 0x0f];
+namespace {
+
+// Bytes a JSON string cannot carry raw: control characters, quote, backslash.
+constexpr std::array<bool, 256> make_escape_table() {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 0x20; ++c) t[static_cast<std::size_t>(c)] = true;
+  t['"'] = t['\\'] = true;
+  return t;
+}
+constexpr auto kNeedsEscape = make_escape_table();
+
+void write_escape(Writer& w, unsigned char c) {
+  switch (c) {
+    case '"': w.put("\\\""); break;
+    case '\\': w.put("\\\\"); break;
+    case '\b': w.put("\\b"); break;
+    case '\t': w.put("\\t"); break;
+    case '\n': w.put("\\n"); break;
+    case '\f': w.put("\\f"); break;
+    case '\r': w.put("\\r"); break;
+    default: {
+      const char u[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0x0f]};
+      w.put(std::string_view(u, sizeof u));
     }
   }
-  out.append(s, run, s.size() - run);
-  out += '"';
 }
 
-void write_number(std::string& out, std::uint64_t n) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, n);
-  out.append(buf, r.ptr);
+}  // namespace
+
+void write_string(Writer& w, std::string_view s) {
+  w.put('"');
+  std::size_t run = 0;  // start of the bytes not yet written
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (!kNeedsEscape[c]) continue;
+    w.put(s.substr(run, i - run));
+    write_escape(w, c);
+    run = i + 1;
+  }
+  w.put(s.substr(run));
+  w.put('"');
 }
 
-void write_number(std::string& out, std::int64_t n) {
+void write_number(Writer& w, std::uint64_t n) {
   char buf[24];
   const auto r = std::to_chars(buf, buf + sizeof buf, n);
-  out.append(buf, r.ptr);
+  w.put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+}
+
+void write_number(Writer& w, std::int64_t n) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, n);
+  w.put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
 // The layout Ryu's pretty printer gives (and JSON writers built on it).
-void write_number(std::string& out, double d) {
+void write_number(Writer& w, double d) {
   if (!std::isfinite(d)) {  // never parsed; JSON has no spelling for it
-    out += "null";
+    w.put("null");
     return;
   }
   if (d == 0) {
-    out += std::signbit(d) ? "-0.0" : "0.0";
+    w.put(std::signbit(d) ? "-0.0" : "0.0");
     return;
   }
   const Shortest s = shortest(d);
-  const int len = static_cast<int>(s.digits.size());
+  const int len = static_cast<int>(s.len);
   const int point = s.point;
-  if (s.negative) out += '-';
+  const std::string_view digits = s.digits();
+  const auto zeros = [&w](int n) {
+    for (; n > 0; --n) w.put('0');
+  };
+  if (s.negative) w.put('-');
   if (point >= len && point <= 16) {  // 1234e7 -> 12340000000.0
-    out += s.digits;
-    append_zeros(out, point - len);
-    out += ".0";
+    w.put(digits);
+    zeros(point - len);
+    w.put(".0");
   } else if (point > 0 && point <= 16) {  // 1234e-2 -> 12.34
-    out.append(s.digits, 0, static_cast<std::size_t>(point));
-    out += '.';
-    out.append(s.digits, static_cast<std::size_t>(point));
+    w.put(digits.substr(0, static_cast<std::size_t>(point)));
+    w.put('.');
+    w.put(digits.substr(static_cast<std::size_t>(point)));
   } else if (point > -5 && point <= 0) {  // 1234e-6 -> 0.001234
-    out += "0.";
-    append_zeros(out, -point);
-    out += s.digits;
+    w.put("0.");
+    zeros(-point);
+    w.put(digits);
   } else {  // 1e16, 1.5e-7, 1.234e33
-    out += s.digits[0];
+    w.put(digits[0]);
     if (len > 1) {
-      out += '.';
-      out.append(s.digits, 1);
+      w.put('.');
+      w.put(digits.substr(1));
     }
-    out += 'e';
-    write_number(out, static_cast<std::int64_t>(point - 1));
+    w.put('e');
+    write_number(w, static_cast<std::int64_t>(point - 1));
   }
 }
 
 namespace {
 
-// Writes nested values with an explicit stack rather than recursion.
+// Writes nested values with an explicit stack rather than recursion; the
+// first levels live inline, since most values are shallow.
 class ValueWriter {
  public:
-  explicit ValueWriter(std::string& out) : out_(out) {}
+  explicit ValueWriter(Writer& w) : w_(w) {}
 
   void run(const Value& root) {
     emit(root);
@@ -230,50 +300,61 @@ class ValueWriter {
     Object::const_iterator member{};
   };
 
+  Frame& top() { return depth_ <= kInline ? inline_[depth_ - 1] : deep_.back(); }
+  void push(Frame f) {
+    if (depth_ < kInline) inline_[depth_] = f;
+    else deep_.push_back(f);
+    ++depth_;
+  }
+  void pop() {
+    if (depth_ > kInline) deep_.pop_back();
+    --depth_;
+  }
+
   void open(const Object& o) {
-    out_ += '{';
-    stack_.push_back(Frame{nullptr, 0, &o, o.begin()});
+    w_.put('{');
+    push(Frame{nullptr, 0, &o, o.begin()});
   }
 
   void emit(const Value& v) {
     struct Visitor {
-      ValueWriter& w;
-      void operator()(std::nullptr_t) const { w.out_ += "null"; }
-      void operator()(bool b) const { w.out_ += b ? "true" : "false"; }
-      void operator()(std::uint64_t n) const { write_number(w.out_, n); }
-      void operator()(std::int64_t n) const { write_number(w.out_, n); }
-      void operator()(double d) const { write_number(w.out_, d); }
-      void operator()(const std::string& s) const { write_string(w.out_, s); }
+      ValueWriter& vw;
+      void operator()(std::nullptr_t) const { vw.w_.put("null"); }
+      void operator()(bool b) const { vw.w_.put(b ? "true" : "false"); }
+      void operator()(std::uint64_t n) const { write_number(vw.w_, n); }
+      void operator()(std::int64_t n) const { write_number(vw.w_, n); }
+      void operator()(double d) const { write_number(vw.w_, d); }
+      void operator()(const std::string& s) const { write_string(vw.w_, s); }
       void operator()(const Array& a) const {
-        w.out_ += '[';
-        w.stack_.push_back(Frame{&a, 0, nullptr, {}});
+        vw.w_.put('[');
+        vw.push(Frame{&a, 0, nullptr, {}});
       }
-      void operator()(const Object& o) const { w.open(o); }
+      void operator()(const Object& o) const { vw.open(o); }
     };
     std::visit(Visitor{*this}, v.v);
   }
 
   void drain() {
-    while (!stack_.empty()) {
-      Frame& f = stack_.back();
+    while (depth_ > 0) {
+      Frame& f = top();
       const Value* next = nullptr;
       if (f.array != nullptr) {
         if (f.index == f.array->size()) {
-          out_ += ']';
-          stack_.pop_back();
+          w_.put(']');
+          pop();
           continue;
         }
-        if (f.index != 0) out_ += ',';
+        if (f.index != 0) w_.put(',');
         next = &(*f.array)[f.index++];
       } else {
         if (f.member == f.object->end()) {
-          out_ += '}';
-          stack_.pop_back();
+          w_.put('}');
+          pop();
           continue;
         }
-        if (f.member != f.object->begin()) out_ += ',';
-        write_string(out_, f.member->first);
-        out_ += ':';
+        if (f.member != f.object->begin()) w_.put(',');
+        write_string(w_, f.member->first);
+        w_.put(':');
         next = &f.member->second;
         ++f.member;
       }
@@ -281,14 +362,17 @@ class ValueWriter {
     }
   }
 
-  std::string& out_;
-  std::vector<Frame> stack_;
+  static constexpr std::size_t kInline = 16;
+  Writer& w_;
+  std::size_t depth_ = 0;
+  std::array<Frame, kInline> inline_{};
+  std::vector<Frame> deep_;
 };
 
 }  // namespace
 
-void write(std::string& out, const Value& value) { ValueWriter(out).run(value); }
-void write(std::string& out, const Object& object) { ValueWriter(out).run(object); }
+void write(Writer& w, const Value& value) { ValueWriter(w).run(value); }
+void write(Writer& w, const Object& object) { ValueWriter(w).run(object); }
 
 // ---------------------------------------------------------------------------
 // Tokenising
@@ -383,8 +467,8 @@ bool classify_number(std::string_view raw, Token& t) {
 // A surrogate code point in the decoded text (ED A0..BF): the validating
 // reader refuses raw ones, so it came from an unpaired \uDC00-\uDFFF escape.
 bool has_surrogate(std::string_view s) {
-  for (std::size_t i = s.find('\xed'); i != std::string_view::npos; i = s.find('\xed', i + 1))
-    if (i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0xa0) return true;
+  for (std::size_t i = 0; i + 1 < s.size(); ++i)
+    if (s[i] == '\xed' && static_cast<unsigned char>(s[i + 1]) >= 0xa0) return true;
   return false;
 }
 
@@ -451,7 +535,7 @@ class TapeBuilder {
 
   bool RawNumber(const char* s, rapidjson::SizeType n, bool) {
     Token t;
-    t.end = in_.Tell();
+    t.end = tell();
     // Reported at the number's first byte, as the reader reports the
     // overflows it notices itself.
     if (!classify_number(std::string_view(s, n), t)) return fail(t.end - n, "number out of range");
@@ -463,24 +547,26 @@ class TapeBuilder {
   // The reader announces brackets before consuming them: Tell() is the
   // bracket's own offset.
   bool StartObject() { return open(Tok::BeginObject); }
-  bool EndObject(rapidjson::SizeType) { return close(Tok::EndObject); }
+  bool EndObject(rapidjson::SizeType members) { return close(Tok::EndObject, members); }
   bool StartArray() { return open(Tok::BeginArray); }
-  bool EndArray(rapidjson::SizeType) { return close(Tok::EndArray); }
+  bool EndArray(rapidjson::SizeType elements) { return close(Tok::EndArray, elements); }
 
   bool failed() const { return failed_; }
   void end_with_failure(std::size_t offset, std::string message) {
     Token t;
     t.kind = Tok::Fail;
-    t.end = offset;
+    t.end = static_cast<std::uint32_t>(offset);
     tape_.tokens_.push_back(t);
     tape_.failure_ = std::move(message);
   }
 
  private:
+  std::uint32_t tell() const { return static_cast<std::uint32_t>(in_.Tell()); }
+
   bool scalar(Tok kind) {
     Token t;
     t.kind = kind;
-    t.end = in_.Tell();
+    t.end = tell();
     tape_.tokens_.push_back(t);
     return true;
   }
@@ -489,26 +575,30 @@ class TapeBuilder {
     if (has_surrogate(value)) return fail(in_.Tell() - 1, "lone leading surrogate in hex escape");
     Token t;
     t.kind = kind;
-    t.end = in_.Tell();
-    t.length = n;
-    t.text = tape_.strings_.size();
+    t.end = tell();
+    t.text.offset = static_cast<std::uint32_t>(tape_.strings_.size());
+    t.text.length = n;
     tape_.strings_.append(value);
     tape_.tokens_.push_back(t);
     return true;
   }
   bool open(Tok kind) {
     if (depth_ == kMaxDepth) return fail(in_.Tell(), "recursion limit exceeded");
-    ++depth_;
+    open_[depth_++] = static_cast<std::uint32_t>(tape_.tokens_.size());
     return bracket(kind);
   }
-  bool close(Tok kind) {
-    --depth_;
+  // The opening token learns its size and partner, so decoders can reserve
+  // and skip without walking the contents.
+  bool close(Tok kind, rapidjson::SizeType count) {
+    Token& begin = tape_.tokens_[open_[--depth_]];
+    begin.container.count = count;
+    begin.container.close = static_cast<std::uint32_t>(tape_.tokens_.size());
     return bracket(kind);
   }
   bool bracket(Tok kind) {
     Token t;
     t.kind = kind;
-    t.end = in_.Tell() + 1;
+    t.end = tell() + 1;
     tape_.tokens_.push_back(t);
     return true;
   }
@@ -521,16 +611,21 @@ class TapeBuilder {
   Tape& tape_;
   const InputStream& in_;
   std::size_t depth_ = 0;
+  std::array<std::uint32_t, kMaxDepth> open_{};  // indices of the open containers' first tokens
   bool failed_ = false;
 };
 
 Tape::Tape(std::string_view text) : source_(text) {
-  // Typical texts hold a token every few bytes; reserving up front avoids
-  // most regrowth on large inputs.
-  tokens_.reserve(text.size() / 6 + 2);
-  strings_.reserve(text.size() / 2);
   InputStream in{text.data(), text.data(), text.data() + text.size()};
   TapeBuilder builder(*this, in);
+  if (text.size() > kMaxTextSize) {
+    builder.end_with_failure(0, "JSON texts of 4 GiB or more are not supported");
+    return;
+  }
+  // Typical texts hold a token every four or five bytes; reserving up front
+  // avoids regrowth (pages never written are never touched).
+  tokens_.reserve(text.size() / 4 + 2);
+  strings_.reserve(text.size() / 2);
   rapidjson::Reader reader;
   const rapidjson::ParseResult r = reader.Parse<kParseFlags>(in, builder);
   if (builder.failed()) return;
@@ -546,7 +641,7 @@ Tape::Tape(std::string_view text) : source_(text) {
   }
   Token end;
   end.kind = Tok::End;
-  end.end = text.size();
+  end.end = static_cast<std::uint32_t>(text.size());
   tokens_.push_back(end);
 }
 
@@ -635,21 +730,22 @@ Cursor::Step Cursor::next_element() {
 }
 
 bool Cursor::skip_value() {
-  std::size_t depth = 0;
-  do {
-    const Token& t = tape_[pos_];
-    switch (t.kind) {
-      case Tok::Fail: return fail_syntax();
-      case Tok::End: return fail_at(t.end, "EOF while parsing a value");
-      case Tok::BeginObject:
-      case Tok::BeginArray: ++depth; break;
-      case Tok::EndObject:
-      case Tok::EndArray: --depth; break;
-      default: break;
-    }
-    ++pos_;
-  } while (depth > 0);
-  return true;
+  const Token& t = tape_[pos_];
+  switch (t.kind) {
+    case Tok::Fail: return fail_syntax();
+    case Tok::BeginObject:
+    case Tok::BeginArray:
+      // A container that never closed ends the tape with its failure.
+      if (t.container.close == 0) {
+        while (tape_[pos_].kind != Tok::Fail) ++pos_;
+        return fail_syntax();
+      }
+      pos_ = t.container.close + 1;
+      return true;
+    default:
+      ++pos_;
+      return true;
+  }
 }
 
 bool Cursor::finish() {
@@ -672,14 +768,20 @@ bool Cursor::build(const Token& first, Value& out) {
       case Tok::I64: *slot = t->i; break;
       case Tok::F64: *slot = t->d; break;
       case Tok::String: *slot = std::string(tape_.text(*t)); break;
-      case Tok::BeginArray:
-        *slot = Array{};
+      case Tok::BeginArray: {
+        Array a;
+        a.reserve(t->container.count);
+        *slot = std::move(a);
         open.push_back(slot);
         break;
-      case Tok::BeginObject:
-        *slot = Object{};
+      }
+      case Tok::BeginObject: {
+        Object o;
+        o.reserve(t->container.count);
+        *slot = std::move(o);
         open.push_back(slot);
         break;
+      }
       default: return fail_at(t->end, "expected value");
     }
     slot = nullptr;
@@ -691,12 +793,16 @@ bool Cursor::build(const Token& first, Value& out) {
         if (s == Step::Closed) open.pop_back();
         else slot = &array->emplace_back();
       } else {
+        auto& object = std::get<Object>(top.v);
         std::string_view name;
         const Step s = next_member(name);
         if (s == Step::Failed) return false;
-        // A repeated name keeps the last value.
-        if (s == Step::Closed) open.pop_back();
-        else slot = &std::get<Object>(top.v).insert_or_assign(std::string(name), Value{}).first->second;
+        if (s == Step::Closed) {
+          object.settle();  // sorted, a repeated name keeping its last value
+          open.pop_back();
+        } else {
+          slot = &object.append(std::string(name));
+        }
       }
     }
     if (slot == nullptr) return true;

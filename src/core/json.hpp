@@ -20,13 +20,15 @@
 // lists, optionals and nested records of it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <expected>
 #include <functional>
-#include <map>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,9 +47,42 @@ namespace qsdk::core::json {
 
 struct Value;
 using Array = std::vector<Value>;
-// std::string compares as unsigned bytes, which is the order the canonical
-// form requires. The transparent comparator allows lookups by string_view.
-using Object = std::map<std::string, Value, std::less<>>;
+
+// An object's members, kept sorted by name in byte order (the order the
+// canonical form requires), each name once. Stored flat: objects are small,
+// and one allocation per object beats one per member.
+class Object {
+ public:
+  using value_type = std::pair<std::string, Value>;
+  using iterator = std::vector<value_type>::iterator;  // names must not be changed through it
+  using const_iterator = std::vector<value_type>::const_iterator;
+
+  Object() noexcept = default;
+  Object(std::initializer_list<value_type> members);
+
+  iterator begin() noexcept;
+  iterator end() noexcept;
+  const_iterator begin() const noexcept;
+  const_iterator end() const noexcept;
+  std::size_t size() const noexcept { return members_.size(); }
+  bool empty() const noexcept { return members_.empty(); }
+  void clear() noexcept;
+
+  const_iterator find(std::string_view name) const noexcept;
+  // Sets a member; an existing value of that name is replaced.
+  Value& insert_or_assign(std::string name, Value value);
+
+  // Bulk building: members appended in document order, then settle() sorts
+  // them and keeps the last value of a repeated name.
+  void reserve(std::size_t n);
+  Value& append(std::string name);
+  void settle();
+
+  bool operator==(const Object& other) const;
+
+ private:
+  std::vector<value_type> members_;
+};
 
 struct Value {
   using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, Array, Object>;
@@ -99,19 +134,64 @@ struct Value {
   void dismantle() noexcept;
 };
 
+inline Object::iterator Object::begin() noexcept { return members_.begin(); }
+inline Object::iterator Object::end() noexcept { return members_.end(); }
+inline Object::const_iterator Object::begin() const noexcept { return members_.begin(); }
+inline Object::const_iterator Object::end() const noexcept { return members_.end(); }
+inline void Object::clear() noexcept { members_.clear(); }
+inline void Object::reserve(std::size_t n) { members_.reserve(n); }
+inline Value& Object::append(std::string name) { return members_.emplace_back(std::move(name), Value{}).second; }
+inline bool Object::operator==(const Object& other) const { return members_ == other.members_; }
+
 // ---------------------------------------------------------------------------
 // Canonical writing: compact, minimal escaping, shortest round-trip doubles.
 // Writing cannot fail.
 
-void write_string(std::string& out, std::string_view s);
-void write_number(std::string& out, std::uint64_t n);
-void write_number(std::string& out, std::int64_t n);
+// Collects small pieces in a local block and appends them to the target in
+// large ones: the canonical form is written a few bytes at a time.
+class Writer {
+ public:
+  explicit Writer(std::string& out) noexcept : out_(out) {}
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer() { flush(); }
+
+  void put(char c) {
+    if (used_ == kBlock) flush();
+    block_[used_++] = c;
+  }
+  void put(std::string_view s) {
+    if (s.size() > kBlock - used_) {
+      flush();
+      if (s.size() > kBlock) {
+        out_.append(s);
+        return;
+      }
+    }
+    std::memcpy(block_ + used_, s.data(), s.size());
+    used_ += s.size();
+  }
+  void flush() {
+    out_.append(block_, used_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1024;
+  std::string& out_;
+  std::size_t used_ = 0;
+  char block_[kBlock];
+};
+
+void write_string(Writer& w, std::string_view s);
+void write_number(Writer& w, std::uint64_t n);
+void write_number(Writer& w, std::int64_t n);
 // Shortest digits that read back to the same double, laid out in fixed
 // notation for 1e-5 <= |d| < 1e16 (always with a fractional digit) and in
 // exponent notation otherwise: 1.5, 100.0, 1e16, 1.5e-7, -0.0.
-void write_number(std::string& out, double d);
-void write(std::string& out, const Value& value);
-void write(std::string& out, const Object& object);
+void write_number(Writer& w, double d);
+void write(Writer& w, const Value& value);
+void write(Writer& w, const Object& object);
 
 // ---------------------------------------------------------------------------
 // Tokens
@@ -123,18 +203,29 @@ enum class Tok : std::uint8_t {
   Fail,  // the text fails here; the tape's failure says why
 };
 
+// Offsets and lengths are 32-bit, which keeps a token at 16 bytes; texts of
+// 4 GiB or more are refused before tokenising.
 struct Token {
   Tok kind = Tok::End;
-  std::uint32_t length = 0;  // String, Key: byte length of the decoded text
-  std::size_t end = 0;       // offset just past the token; for Fail, the failure's offset
+  std::uint32_t end = 0;  // offset just past the token; for Fail, the failure's offset
   union {
     std::uint64_t u;
     std::int64_t i;
     double d;
-    std::size_t text;  // String, Key: offset of the decoded text in the tape's store
+    struct {
+      std::uint32_t offset;  // in the tape's store of decoded texts
+      std::uint32_t length;
+    } text;  // String, Key
+    struct {
+      std::uint32_t count;  // elements or members
+      std::uint32_t close;  // index of the matching End token
+    } container;  // BeginObject, BeginArray
   };
   Token() : u(0) {}
 };
+static_assert(sizeof(Token) == 16);
+
+inline constexpr std::size_t kMaxTextSize = 0xffff'fffe;
 
 // The whole text as tokens. Construction never fails: a syntax fault, a
 // number out of range, too deep a nesting or trailing characters end the tape
@@ -145,7 +236,9 @@ class Tape {
 
   std::string_view source() const noexcept { return source_; }
   const Token& operator[](std::size_t i) const noexcept { return tokens_[i]; }
-  std::string_view text(const Token& t) const noexcept { return std::string_view(strings_).substr(t.text, t.length); }
+  std::string_view text(const Token& t) const noexcept {
+    return std::string_view(strings_).substr(t.text.offset, t.text.length);
+  }
   const std::string& failure() const noexcept { return failure_; }
 
  private:
@@ -276,7 +369,7 @@ struct Codec<std::string> {
     out.assign(c.text(*t));
     return true;
   }
-  static void encode(std::string& out, const std::string& v) { write_string(out, v); }
+  static void encode(Writer& w, const std::string& v) { write_string(w, v); }
 };
 
 template <>
@@ -292,7 +385,7 @@ struct Codec<std::uint64_t> {
     if (t->kind == Tok::I64) return c.invalid_value(*t, expecting());
     return c.invalid_type(*t, expecting());
   }
-  static void encode(std::string& out, std::uint64_t v) { write_number(out, v); }
+  static void encode(Writer& w, std::uint64_t v) { write_number(w, v); }
 };
 
 template <>
@@ -305,7 +398,7 @@ struct Codec<bool> {
     out = t->kind == Tok::True;
     return true;
   }
-  static void encode(std::string& out, bool v) { out += v ? "true" : "false"; }
+  static void encode(Writer& w, bool v) { w.put(v ? "true" : "false"); }
 };
 
 template <class T>
@@ -322,9 +415,9 @@ struct Codec<std::optional<T>> {
     out = std::move(value);
     return true;
   }
-  static void encode(std::string& out, const std::optional<T>& v) {
-    if (v) Codec<T>::encode(out, *v);
-    else out += "null";
+  static void encode(Writer& w, const std::optional<T>& v) {
+    if (v) Codec<T>::encode(w, *v);
+    else w.put("null");
   }
 };
 
@@ -335,6 +428,7 @@ struct Codec<std::vector<T>> {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
     if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting());
+    out.reserve(out.size() + t->container.count);
     for (;;) {
       switch (c.next_element()) {
         case Cursor::Step::Failed: return false;
@@ -344,13 +438,13 @@ struct Codec<std::vector<T>> {
       if (!Codec<T>::decode(c, out.emplace_back())) return false;
     }
   }
-  static void encode(std::string& out, const std::vector<T>& v) {
-    out += '[';
+  static void encode(Writer& w, const std::vector<T>& v) {
+    w.put('[');
     for (std::size_t i = 0; i < v.size(); ++i) {
-      if (i != 0) out += ',';
-      Codec<T>::encode(out, v[i]);
+      if (i != 0) w.put(',');
+      Codec<T>::encode(w, v[i]);
     }
-    out += ']';
+    w.put(']');
   }
 };
 
@@ -362,7 +456,7 @@ struct Codec<Value> {
     const Token* t = c.begin_value();
     return t != nullptr && c.build(*t, out);
   }
-  static void encode(std::string& out, const Value& v) { write(out, v); }
+  static void encode(Writer& w, const Value& v) { write(w, v); }
 };
 
 template <>
@@ -377,10 +471,20 @@ struct Codec<Object> {
     out = std::move(std::get<Object>(v.v));
     return true;
   }
-  static void encode(std::string& out, const Object& v) { write(out, v); }
+  static void encode(Writer& w, const Object& v) { write(w, v); }
 };
 
 namespace detail {
+
+constexpr bool plain_name(std::string_view name) {
+  return std::ranges::none_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\'; });
+}
+
+// Member names are short; comparing the first byte before the rest keeps
+// the lookup cheap.
+inline bool same_name(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && (a.empty() || (a[0] == b[0] && a.compare(b) == 0));
+}
 
 template <class M>
 bool is_default(const M& v) {
@@ -409,11 +513,11 @@ struct Codec<T> {
     return c.invalid_type(*t, expecting());
   }
 
-  static void encode(std::string& out, const T& v) {
-    out += '{';
+  static void encode(Writer& w, const T& v) {
+    w.put('{');
     bool first = true;
-    std::apply([&](const auto&... f) { (encode_field(out, v, f, first), ...); }, fields);
-    out += '}';
+    std::apply([&](const auto&... f) { (encode_field(w, v, f, first), ...); }, fields);
+    w.put('}');
   }
 
  private:
@@ -425,6 +529,7 @@ struct Codec<T> {
   }
   static constexpr auto kNames = names();
   static constexpr auto kRequired = required();
+  static_assert(std::ranges::all_of(kNames, detail::plain_name), "member names are written without escaping");
 
   static bool decode_members(Cursor& c, T& out) {
     std::array<bool, kCount> seen{};
@@ -436,7 +541,7 @@ struct Codec<T> {
         case Cursor::Step::Item: break;
       }
       std::size_t index = 0;
-      while (index < kCount && kNames[index] != name) ++index;
+      while (index < kCount && !detail::same_name(kNames[index], name)) ++index;
       if (index == kCount) {
         if (!c.skip_value()) return false;
         continue;
@@ -493,14 +598,15 @@ struct Codec<T> {
   }
 
   template <class F>
-  static void encode_field(std::string& out, const T& v, const F& f, bool& first) {
+  static void encode_field(Writer& w, const T& v, const F& f, bool& first) {
     const auto& m = v.*(f.member);
     if (!f.required && detail::is_default(m)) return;
-    if (!first) out += ',';
+    if (!first) w.put(',');
     first = false;
-    write_string(out, f.name);
-    out += ':';
-    F::Codec::encode(out, m);
+    w.put('"');
+    w.put(f.name);  // plain names, checked when the record is declared
+    w.put("\":");
+    F::Codec::encode(w, m);
   }
 };
 
@@ -526,7 +632,10 @@ inline Parsed<Value> parse(std::string_view text) { return parse_as<Value>(text)
 template <class T>
 std::string to_text(const T& v) {
   std::string out;
-  Codec<T>::encode(out, v);
+  {
+    Writer w(out);
+    Codec<T>::encode(w, v);
+  }
   return out;
 }
 

@@ -103,7 +103,10 @@ TEST(Json, DoublesReadBackExactly) {
     const double d = std::bit_cast<double>(rng());
     if (!std::isfinite(d)) continue;
     std::string text;
-    json::write_number(text, d);
+    {
+      json::Writer w(text);
+      json::write_number(w, d);
+    }
     double back = 0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), back);
     ASSERT_EQ(r.ec, std::errc{}) << text;
@@ -189,7 +192,7 @@ TEST(Json, DeepValuesAreWrittenAndReleasedWithoutRecursion) {
     deep = json::Value(std::move(a));
   }
   json::Object o;
-  o.emplace("k", std::move(deep));
+  o.insert_or_assign("k", std::move(deep));
   json::Value root(std::move(o));
   const std::string text = json::to_text(root);
   EXPECT_EQ(text.size(), 2'000'000u + 10u);
