@@ -28,30 +28,23 @@ void put_text(Bytes& out, std::string_view text) {
 
 }  // namespace
 
-Bytes delegation_binding(const DelegationTerms& terms) {
-  const std::string grants = write_grant_list(terms.grants);
+Bytes delegation_binding(std::uint64_t tenant_id, const Delegation& link, const Digest32& parent_ref_hash) {
+  const std::string grants = write_grant_list(link.grants);
   Bytes out;
-  out.reserve(128 + terms.iss.size() + terms.to.size() + grants.size());
+  out.reserve(128 + link.iss.size() + link.to.size() + grants.size());
   put_bytes(out, as_bytes(kDelegationTag));
-  put_u64(out, terms.tenant_id);
-  put_text(out, terms.iss);
-  put_text(out, terms.to);
+  put_u64(out, tenant_id);
+  put_text(out, link.iss);
+  put_text(out, link.to);
   put_text(out, grants);
-  put_u64(out, terms.exp);
-  put_bytes(out, terms.epoch_label);
-  put_u64(out, terms.epoch);
-  put_bytes(out, terms.parent_ref_hash);
+  put_u64(out, link.exp);
+  put_bytes(out, link.epoch_label);
+  put_u64(out, link.epoch);
+  put_bytes(out, parent_ref_hash);
   return out;
 }
 
-Delegation delegate(DelegationTerms terms, ByteView signature, std::optional<std::string> pubkey) {
-  Delegation link;
-  link.iss = std::move(terms.iss);
-  link.to = std::move(terms.to);
-  link.grants = std::move(terms.grants);
-  link.exp = terms.exp;
-  link.epoch_label = terms.epoch_label;
-  link.epoch = terms.epoch;
+Delegation delegate(Delegation link, ByteView signature, std::optional<std::string> pubkey) {
   link.sig = hex_encode(signature);
   link.pubkey = std::move(pubkey);
   return link;

@@ -50,28 +50,18 @@ struct Delegation {
   bool operator==(const Delegation&) const = default;
 };
 
-// Everything a delegator's signature covers for one link. The tenant and the
-// parent reference are bound by the signature but not stored in the link: a
-// verifier supplies them from the deed and from the chain.
-struct DelegationTerms {
-  std::uint64_t tenant_id = 0;
-  std::string iss;
-  std::string to;
-  std::vector<Grant> grants;
-  std::uint64_t exp = 0;
-  std::array<std::uint8_t, 32> epoch_label{};
-  std::uint64_t epoch = 0;
-  Digest32 parent_ref_hash{};
-};
+// The bytes a delegator signs for `link`, unhashed: each signer hashes them
+// as its own scheme requires. They cover the link's iss, to, grants, exp,
+// epoch label and epoch, and also the tenant and the parent reference, which
+// the link does not store (a verifier supplies them from the deed and from
+// the chain). The grants enter as their canonical JSON, so any spelling of the
+// same grants yields the same bytes; sig and pubkey are not covered.
+Bytes delegation_binding(std::uint64_t tenant_id, const Delegation& link, const Digest32& parent_ref_hash);
 
-// The bytes a delegator signs, unhashed: each signer hashes them as its own
-// scheme requires. The grants enter as their canonical JSON, so any spelling
-// of the same grants yields the same bytes.
-Bytes delegation_binding(const DelegationTerms& terms);
-
-// The signed link. The signature is neither checked against the binding nor
+// The signed link: `link` with the signature (as lower-case hex) and the
+// public key set. The signature is neither checked against the binding nor
 // interpreted; `pubkey` is carried exactly as given.
-Delegation delegate(DelegationTerms terms, ByteView signature, std::optional<std::string> pubkey);
+Delegation delegate(Delegation link, ByteView signature, std::optional<std::string> pubkey);
 
 // The root principal's identity: the root deed's subject.
 struct RootId {

@@ -25,19 +25,32 @@ ffi::Outcome<Bytes32> decode_32_bytes(std::string_view hex) {
   return out;
 }
 
-// The eight arguments both binding exports share: grants first, then the
-// epoch label, then the parent reference.
-ffi::Outcome<core::DelegationTerms> delegation_terms(std::uint64_t tenant_id, const std::string& iss,
-                                                     const std::string& to, const std::string& grants_json,
-                                                     std::uint64_t exp, const std::string& epoch_label_hex,
-                                                     std::uint64_t epoch, const std::string& parent_ref_hash_hex) {
+// What the eight arguments both binding exports share decode to: the
+// unsigned link, and the parent reference its signature binds.
+struct LinkTerms {
+  core::Delegation link;
+  core::Digest32 parent_ref_hash;
+};
+
+// Grants first, then the epoch label, then the parent reference.
+ffi::Outcome<LinkTerms> link_terms(const std::string& iss, const std::string& to, const std::string& grants_json,
+                                   std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
+                                   const std::string& parent_ref_hash_hex) {
   auto grants = core::parse_grant_list(grants_json);
   if (!grants) return std::unexpected(ffi::to_sdk_error(grants.error()));
   const auto label = decode_32_bytes(epoch_label_hex);
   if (!label) return std::unexpected(label.error());
   const auto parent = decode_32_bytes(parent_ref_hash_hex);
   if (!parent) return std::unexpected(parent.error());
-  return core::DelegationTerms{tenant_id, iss, to, std::move(*grants), exp, *label, epoch, *parent};
+  LinkTerms t{};
+  t.link.iss = iss;
+  t.link.to = to;
+  t.link.grants = std::move(*grants);
+  t.link.exp = exp;
+  t.link.epoch_label = *label;
+  t.link.epoch = epoch;
+  t.parent_ref_hash = *parent;
+  return t;
 }
 
 template <class T, class Parse>
@@ -72,10 +85,9 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegation_binding(
       [](std::uint64_t tenant_id, const std::string& iss, const std::string& to, const std::string& grants_json,
          std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
          const std::string& parent_ref_hash_hex) -> ffi::Outcome<std::string> {
-        const auto terms =
-            delegation_terms(tenant_id, iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
+        const auto terms = link_terms(iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
         if (!terms) return std::unexpected(terms.error());
-        return core::hex_encode(core::delegation_binding(*terms));
+        return core::hex_encode(core::delegation_binding(tenant_id, terms->link, terms->parent_ref_hash));
       },
       tenant_id, iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
 }
@@ -88,17 +100,19 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegate(uint64_t tenan
                                                                   RustBuffer signature_hex, RustCallStatus* status) {
   return ffi::run<QSDK_OP(delegate)>(
       status,
-      [](std::uint64_t tenant_id, const std::string& iss, const std::string& to, const std::string& grants_json,
+      // The tenant and the parent reference bind only the signature, which
+      // the host computed; the link stores neither. The parent reference is
+      // still decoded, so a malformed one is refused as in the binding.
+      [](std::uint64_t /*tenant_id*/, const std::string& iss, const std::string& to, const std::string& grants_json,
          std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
          const std::string& parent_ref_hash_hex, const std::optional<std::string>& pubkey_hex,
          const std::string& signature_hex) -> ffi::Outcome<std::string> {
-        auto terms =
-            delegation_terms(tenant_id, iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
+        auto terms = link_terms(iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
         if (!terms) return std::unexpected(terms.error());
         // Wallets hand signatures out with one or more "0x" in front.
         const auto signature = core::hex_decode(core::strip_every_0x(signature_hex));
         if (!signature) return std::unexpected(ffi::to_sdk_error(core::CoreError::crypto(signature.error())));
-        return core::write_delegation(core::delegate(std::move(*terms), *signature, pubkey_hex));
+        return core::write_delegation(core::delegate(std::move(terms->link), *signature, pubkey_hex));
       },
       tenant_id, iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex, pubkey_hex, signature_hex);
 }

@@ -182,45 +182,48 @@ std::array<std::uint8_t, 32> filled(std::uint8_t b) {
 }
 
 TEST(Delegation, BindingLayout) {
-  DelegationTerms empty;
-  const Bytes b = delegation_binding(empty);
+  const Bytes b = delegation_binding(0, Delegation{}, Digest32{});
   ASSERT_EQ(b.size(), 130u);
   EXPECT_EQ(std::string(b.begin(), b.begin() + 16), "quorvel-deleg-v1");
   EXPECT_EQ(std::string(b.begin() + 48, b.begin() + 50), "[]");
 
-  DelegationTerms t;
-  t.tenant_id = 0x0102030405060708;
-  t.iss = "issuer \xc3\xa9";
-  t.to = "to";
-  t.grants = *parse_grant_list(R"([{"act":["read"],"res":"doc","cav":{"nb":{}}}])");
-  t.exp = 1'700'000'000;
-  t.epoch_label = filled(0xaa);
-  t.epoch = 42;
-  t.parent_ref_hash = filled(0x55);
+  Delegation link;
+  link.iss = "issuer \xc3\xa9";
+  link.to = "to";
+  link.grants = *parse_grant_list(R"([{"act":["read"],"res":"doc","cav":{"nb":{}}}])");
+  link.exp = 1'700'000'000;
+  link.epoch_label = filled(0xaa);
+  link.epoch = 42;
+  const std::uint64_t tenant = 0x0102030405060708;
+  const Digest32 parent = filled(0x55);
   const std::string grants = R"([{"res":"doc","act":["read"],"cav":{}}])";
-  const Bytes want = concat({as_bytes("quorvel-deleg-v1"), be64(t.tenant_id), be64(t.iss.size()), as_bytes(t.iss), be64(2),
-                             as_bytes("to"), be64(grants.size()), as_bytes(grants), be64(t.exp), t.epoch_label,
-                             be64(42), t.parent_ref_hash});
-  EXPECT_EQ(delegation_binding(t), want);
-  EXPECT_EQ(want.size(), 128 + t.iss.size() + t.to.size() + grants.size());
+  const Bytes want = concat({as_bytes("quorvel-deleg-v1"), be64(tenant), be64(link.iss.size()), as_bytes(link.iss),
+                             be64(2), as_bytes("to"), be64(grants.size()), as_bytes(grants), be64(link.exp),
+                             link.epoch_label, be64(42), parent});
+  EXPECT_EQ(delegation_binding(tenant, link, parent), want);
+  EXPECT_EQ(want.size(), 128 + link.iss.size() + link.to.size() + grants.size());
+
+  // The signature and the key are not covered.
+  Delegation signed_link = link;
+  signed_link.sig = "00";
+  signed_link.pubkey = "02";
+  EXPECT_EQ(delegation_binding(tenant, signed_link, parent), want);
 }
 
 TEST(Delegation, LinkCarriesTheTermsAndTheSignature) {
-  DelegationTerms t;
-  t.tenant_id = 7;
-  t.iss = "i";
-  t.to = "t";
-  t.exp = 9;
-  t.epoch_label = filled(0x01);
-  t.epoch = 3;
-  t.parent_ref_hash = filled(0xff);
+  Delegation terms;
+  terms.iss = "i";
+  terms.to = "t";
+  terms.exp = 9;
+  terms.epoch_label = filled(0x01);
+  terms.epoch = 3;
   const Bytes sig{0xAB, 0x0C};
-  const Delegation link = delegate(t, sig, std::string("not hex \"at all\""));
+  const Delegation link = delegate(terms, sig, std::string("not hex \"at all\""));
   EXPECT_EQ(write_delegation(link),
             cat(R"({"iss":"i","to":"t","grants":[],"exp":9,"epoch_label":")", hex_encode(filled(0x01)),
                 R"(","epoch":3,"sig":"ab0c","pubkey":"not hex \"at all\""})"));
-  EXPECT_FALSE(delegate(t, {}, std::nullopt).pubkey.has_value());
-  EXPECT_EQ(delegate(t, {}, std::nullopt).sig, "");
+  EXPECT_FALSE(delegate(terms, {}, std::nullopt).pubkey.has_value());
+  EXPECT_EQ(delegate(terms, {}, std::nullopt).sig, "");
 }
 
 TEST(Delegation, ParentReferences) {
