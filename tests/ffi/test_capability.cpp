@@ -360,6 +360,7 @@ MintOutcome mint(const Deed& base, const std::string& grants, const std::string&
 
 Deed full_deed() {
   Deed d;
+  d.v = 9;  // a version this library never writes is carried all the same
   d.mode = "user-passkey";
   d.tenant = 0xffffffffffffffff;
   d.sub = "s\xc3\xa9";
