@@ -1,0 +1,160 @@
+// Capability exports: delegation bindings and links, parent references and
+// capability deeds. Each export parses and decodes its texts in the order the
+// host's errors are promised, then calls the core.
+#include <algorithm>
+
+#include "core/capability.hpp"
+#include "core/capability_json.hpp"
+#include "core/codec.hpp"
+#include "ffi/frame.hpp"
+
+using namespace qsdk;
+
+namespace {
+
+using Bytes32 = std::array<std::uint8_t, 32>;
+
+// A 32-byte argument is plain hex, no prefix removed; a wrong length is the
+// exported layer's own refusal, without a class prefix.
+ffi::Outcome<Bytes32> decode_32_bytes(std::string_view hex) {
+  const auto bytes = core::hex_decode(hex);
+  if (!bytes) return std::unexpected(ffi::to_sdk_error(core::CoreError::crypto(bytes.error())));
+  if (bytes->size() != 32) return std::unexpected(ffi::SdkError::sdk("expected 32 bytes of hex"));
+  Bytes32 out{};
+  std::copy(bytes->begin(), bytes->end(), out.begin());
+  return out;
+}
+
+// What the eight arguments both binding exports share decode to: the
+// unsigned link, and the parent reference its signature binds.
+struct LinkTerms {
+  core::Delegation link;
+  core::Digest32 parent_ref_hash;
+};
+
+// Grants first, then the epoch label, then the parent reference.
+ffi::Outcome<LinkTerms> link_terms(const std::string& iss, const std::string& to, const std::string& grants_json,
+                                   std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
+                                   const std::string& parent_ref_hash_hex) {
+  auto grants = core::parse_grant_list(grants_json);
+  if (!grants) return std::unexpected(ffi::to_sdk_error(grants.error()));
+  const auto label = decode_32_bytes(epoch_label_hex);
+  if (!label) return std::unexpected(label.error());
+  const auto parent = decode_32_bytes(parent_ref_hash_hex);
+  if (!parent) return std::unexpected(parent.error());
+  LinkTerms t{};
+  t.link.iss = iss;
+  t.link.to = to;
+  t.link.grants = std::move(*grants);
+  t.link.exp = exp;
+  t.link.epoch_label = *label;
+  t.link.epoch = epoch;
+  t.parent_ref_hash = *parent;
+  return t;
+}
+
+template <class T, class Parse>
+core::Result<std::optional<T>> parse_if_present(const std::optional<std::string>& text, Parse parse) {
+  if (!text) return std::optional<T>();
+  auto parsed = parse(*text);
+  if (!parsed) return std::unexpected(parsed.error());
+  return std::optional<T>(std::move(*parsed));
+}
+
+// The boundary deed as a core token. Its capability texts are parsed even
+// though a capability mint is about to replace them: a deed that carries
+// unparsable capabilities is refused rather than silently repaired.
+core::Result<core::Deed> from_record(const ffi::DeedRecord& r) {
+  auto grants = parse_if_present<std::vector<core::Grant>>(r.grants, core::parse_grant_list);
+  if (!grants) return std::unexpected(grants.error());
+  auto delegations = parse_if_present<std::vector<core::Delegation>>(r.delegations, core::parse_delegation_chain);
+  if (!delegations) return std::unexpected(delegations.error());
+  return core::Deed{r.v, r.mode, r.tenant, r.sub, r.aud, r.challenge, r.exp, r.root, r.proof, r.pubkey, r.signature,
+                    r.credential_pubkey, r.authenticator_data, r.client_data_json, r.assertion_sig, r.signer,
+                    std::move(*grants), std::move(*delegations)};
+}
+
+}  // namespace
+
+QSDK_OPERATION(delegation_binding);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegation_binding(
+    uint64_t tenant_id, RustBuffer iss, RustBuffer to, RustBuffer grants_json, uint64_t exp,
+    RustBuffer epoch_label_hex, uint64_t epoch, RustBuffer parent_ref_hash_hex, RustCallStatus* status) {
+  return ffi::run<QSDK_OP(delegation_binding)>(
+      status,
+      [](std::uint64_t tenant_id, const std::string& iss, const std::string& to, const std::string& grants_json,
+         std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
+         const std::string& parent_ref_hash_hex) -> ffi::Outcome<std::string> {
+        const auto terms = link_terms(iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
+        if (!terms) return std::unexpected(terms.error());
+        return core::hex_encode(core::delegation_binding(tenant_id, terms->link, terms->parent_ref_hash));
+      },
+      tenant_id, iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
+}
+
+QSDK_OPERATION(delegate);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegate(uint64_t tenant_id, RustBuffer iss, RustBuffer to,
+                                                                  RustBuffer grants_json, uint64_t exp,
+                                                                  RustBuffer epoch_label_hex, uint64_t epoch,
+                                                                  RustBuffer parent_ref_hash_hex, RustBuffer pubkey_hex,
+                                                                  RustBuffer signature_hex, RustCallStatus* status) {
+  return ffi::run<QSDK_OP(delegate)>(
+      status,
+      // The tenant and the parent reference bind only the signature, which
+      // the host computed; the link stores neither. The parent reference is
+      // still decoded, so a malformed one is refused as in the binding.
+      [](std::uint64_t /*tenant_id*/, const std::string& iss, const std::string& to, const std::string& grants_json,
+         std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
+         const std::string& parent_ref_hash_hex, const std::optional<std::string>& pubkey_hex,
+         const std::string& signature_hex) -> ffi::Outcome<std::string> {
+        auto terms = link_terms(iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
+        if (!terms) return std::unexpected(terms.error());
+        // Wallets hand signatures out with one or more "0x" in front.
+        const auto signature = core::hex_decode(core::strip_every_0x(signature_hex));
+        if (!signature) return std::unexpected(ffi::to_sdk_error(core::CoreError::crypto(signature.error())));
+        return core::write_delegation(core::delegate(std::move(terms->link), *signature, pubkey_hex));
+      },
+      tenant_id, iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex, pubkey_hex, signature_hex);
+}
+
+QSDK_OPERATION(parent_ref_hash_root);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_parent_ref_hash_root(RustBuffer root_id,
+                                                                              RustCallStatus* status) {
+  return ffi::run<QSDK_OP(parent_ref_hash_root)>(
+      status,
+      [](const std::string& root_id) { return core::hex_encode(core::parent_ref_hash(core::RootId{root_id})); },
+      root_id);
+}
+
+QSDK_OPERATION(parent_ref_hash_link);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_parent_ref_hash_link(RustBuffer parent_link_json,
+                                                                              RustCallStatus* status) {
+  return ffi::run<QSDK_OP(parent_ref_hash_link)>(
+      status,
+      [](const std::string& parent_link_json) -> core::Result<std::string> {
+        auto link = core::parse_delegation(parent_link_json);
+        if (!link) return std::unexpected(link.error());
+        return core::hex_encode(core::parent_ref_hash(std::move(*link)));
+      },
+      parent_link_json);
+}
+
+QSDK_OPERATION(mint_capability_deed);
+QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_capability_deed(RustBuffer base_deed,
+                                                                              RustBuffer grants_json,
+                                                                              RustBuffer delegation_chain_json,
+                                                                              RustCallStatus* status) {
+  return ffi::run<QSDK_OP(mint_capability_deed)>(
+      status,
+      [](const ffi::DeedRecord& base_deed, const std::string& grants_json,
+         const std::string& delegation_chain_json) -> core::Result<core::Deed> {
+        auto token = from_record(base_deed);
+        if (!token) return std::unexpected(token.error());
+        auto grants = core::parse_grant_list(grants_json);
+        if (!grants) return std::unexpected(grants.error());
+        auto chain = core::parse_delegation_chain(delegation_chain_json);
+        if (!chain) return std::unexpected(chain.error());
+        return core::mint_capability_deed(std::move(*token), std::move(*grants), std::move(*chain));
+      },
+      base_deed, grants_json, delegation_chain_json);
+}
