@@ -21,7 +21,7 @@
 
 // Under AddressSanitizer a failed allocation must come back as null, as it
 // does from the C library, so that the out-of-memory path can be driven.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" __attribute__((visibility("default"))) const char* __asan_default_options() { return "allocator_may_return_null=1"; }
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace robust {
