@@ -7,9 +7,13 @@
 // in use are also compared before and after each call.
 #include <gtest/gtest.h>
 #include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <valgrind/valgrind.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -263,6 +267,58 @@ TEST(Ownership, BufferFunctionFailuresLeaveNothingBehind) {
     }, c.what);
   }
   EXPECT_EQ(Bytes(stack, stack + 4), bytes_of({1, 2, 3, 4}));
+}
+
+// An operation that runs out of memory half way: the frame reports the
+// failure's own text as an internal failure and still releases the arguments.
+// Driven in a child whose address space is capped just above what the call's
+// arguments take; only the C library's allocator honours such a cap.
+std::size_t address_space_in_use() {
+  std::size_t pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// One call that runs out of memory; 0 when it failed as it should.
+int exhausted_call(std::size_t op, std::size_t size) {
+  auto* alloc = host::lib().fn<RustBuffer(std::uint64_t, RustCallStatus*)>("ffi_quorvel_sdk_uniffi_rustbuffer_alloc");
+  RustCallStatus st{};
+  RustBuffer challenge = alloc(size, &st);
+  if (st.code != 0) return 11;
+  std::memset(challenge.data, 'c', size);
+  std::vector<Arg> args = accepted(op).args;
+  args.at(3) = Arg::foreign_buffer(challenge);
+  const Outcome o = invoke(op, args);
+  if (o.code != 2 || !o.value.empty()) return 12;
+  return o.message() == "std::bad_alloc" ? 0 : 13;
+}
+
+int exhaust_user_binding() {
+  constexpr std::size_t kArg = 64u << 20;
+  const std::size_t op = op_index("user_binding");
+  invoke(op, accepted(op).args);  // settles lazy initialisation before the cap
+  const rlimit cap{address_space_in_use() + 3 * kArg, RLIM_INFINITY};
+  if (setrlimit(RLIMIT_AS, &cap) != 0) return 10;
+  // The binding (64 MiB) and its hex form (128 MiB) cannot both fit. The
+  // first failure leaves a few hundred bytes of run-time state set up once
+  // per process; the second is measured.
+  if (const int r = exhausted_call(op, kArg)) return r;
+  const auto before = allocated_raw();
+  if (const int r = exhausted_call(op, kArg)) return r;
+  return allocated_raw() == before ? 0 : 14;
+}
+
+TEST(Ownership, OutOfMemoryInsideAnOperationReleasesTheArguments) {
+  if (&__sanitizer_get_current_allocated_bytes != nullptr || !counting_is_exact())
+    GTEST_SKIP() << "needs the C library's allocator, counting exactly";
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) _exit(exhaust_user_binding());
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+  // 12: no internal failure; 13: another message; 14: arguments not released.
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Guards the guard: the counter must see a buffer the caller forgets.
