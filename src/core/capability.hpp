@@ -1,13 +1,17 @@
 // Grants, caveats and delegation links: plain values whose only external form
-// is one canonical JSON text.
+// is one canonical JSON text (capability_json.hpp), the binding a delegator
+// signs for a link, and the parent references that chain links together.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "core/codec.hpp"
+#include "core/hash.hpp"
 #include "core/json.hpp"
 
 namespace qsdk::core {
@@ -35,8 +39,9 @@ struct Delegation {
   std::uint64_t exp = 0;
   std::array<std::uint8_t, 32> epoch_label{};
   std::uint64_t epoch = 0;
-  std::string sig;
+  std::string sig;  // lower-case hex
   std::optional<std::string> pubkey;
+  // Carried for verifiers that use them; never set here.
   std::optional<std::string> kind;
   std::optional<std::string> proof;
   std::optional<std::string> root;
@@ -44,5 +49,45 @@ struct Delegation {
 
   bool operator==(const Delegation&) const = default;
 };
+
+// Everything a delegator's signature covers for one link. The tenant and the
+// parent reference are bound by the signature but not stored in the link: a
+// verifier supplies them from the deed and from the chain.
+struct DelegationTerms {
+  std::uint64_t tenant_id = 0;
+  std::string iss;
+  std::string to;
+  std::vector<Grant> grants;
+  std::uint64_t exp = 0;
+  std::array<std::uint8_t, 32> epoch_label{};
+  std::uint64_t epoch = 0;
+  Digest32 parent_ref_hash{};
+};
+
+// The bytes a delegator signs, unhashed: each signer hashes them as its own
+// scheme requires. The grants enter as their canonical JSON, so any spelling
+// of the same grants yields the same bytes.
+Bytes delegation_binding(const DelegationTerms& terms);
+
+// The signed link. The signature is neither checked against the binding nor
+// interpreted; `pubkey` is carried exactly as given.
+Delegation delegate(DelegationTerms terms, ByteView signature, std::optional<std::string> pubkey);
+
+// The root principal's identity: the root deed's subject.
+struct RootId {
+  std::string id;
+};
+// What a link is chained to: the root identity for the first link, the
+// complete preceding link (signature included) for every later one.
+using ParentRef = std::variant<RootId, Delegation>;
+
+// SHA-256 of the identity text's bytes, or of the link's canonical JSON.
+Digest32 parent_ref_hash(const ParentRef& parent);
+
+struct Deed;
+// Attaches a grant list and a delegation chain to a deed of any mode,
+// replacing whatever it carried. Nothing is signed or checked: the identity
+// proof stays valid and each link carries its own signature.
+Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain);
 
 }  // namespace qsdk::core

@@ -1,11 +1,92 @@
 #include "core/capability_json.hpp"
 
-#include <stdexcept>
+#include <algorithm>
+
+#include "core/codec.hpp"
+#include "core/json.hpp"
 
 namespace qsdk::core {
 
-std::string write_grant_list(const std::vector<Grant>&) { throw std::logic_error("grant lists not available"); }
-std::string write_delegation(const Delegation&) { throw std::logic_error("delegations not available"); }
-std::string write_delegation_chain(const std::vector<Delegation>&) { throw std::logic_error("delegations not available"); }
+namespace {
+
+// 32 bytes as hex text: either case and no prefix when read, lower case when
+// written.
+struct EpochLabelCodec {
+  static bool decode(json::Cursor& c, std::array<std::uint8_t, 32>& out) {
+    std::string text;
+    if (!json::Codec<std::string>::decode(c, text)) return false;
+    const auto bytes = hex_decode(text);
+    if (!bytes) return c.fail_here(bytes.error());
+    if (bytes->size() != out.size()) return c.fail_here("epoch_label must be 32 bytes");
+    std::copy(bytes->begin(), bytes->end(), out.begin());
+    return true;
+  }
+  static void encode(std::string& out, const std::array<std::uint8_t, 32>& label) {
+    json::write_string(out, hex_encode(label));
+  }
+};
+
+}  // namespace
+
+// Member order here is the canonical order of the written form.
+template <>
+struct json::Record<Caveats> {
+  static constexpr std::string_view name = "Caveats";
+  static constexpr auto fields = std::tuple{
+      json::field("exp", &Caveats::exp),
+      json::field("max_uses", &Caveats::max_uses),
+      json::defaulted("nb", &Caveats::nb),
+  };
+};
+
+template <>
+struct json::Record<Grant> {
+  static constexpr std::string_view name = "Grant";
+  static constexpr auto fields = std::tuple{
+      json::field("res", &Grant::res),
+      json::field("act", &Grant::act),
+      json::field("cav", &Grant::cav),
+  };
+};
+
+template <>
+struct json::Record<Delegation> {
+  static constexpr std::string_view name = "Delegation";
+  static constexpr auto fields = std::tuple{
+      json::field("iss", &Delegation::iss),
+      json::field("to", &Delegation::to),
+      json::field("grants", &Delegation::grants),
+      json::field("exp", &Delegation::exp),
+      json::field<EpochLabelCodec>("epoch_label", &Delegation::epoch_label),
+      json::field("epoch", &Delegation::epoch),
+      json::field("sig", &Delegation::sig),
+      json::field("pubkey", &Delegation::pubkey),
+      json::field("kind", &Delegation::kind),
+      json::field("proof", &Delegation::proof),
+      json::field("root", &Delegation::root),
+      json::field("salt", &Delegation::salt),
+  };
+};
+
+namespace {
+
+template <class T>
+Result<T> parse_input(std::string_view text) {
+  auto parsed = json::parse_as<T>(text);
+  if (!parsed) return fail(CoreError::input(std::move(parsed.error())));
+  return std::move(*parsed);
+}
+
+}  // namespace
+
+Result<std::vector<Grant>> parse_grant_list(std::string_view text) { return parse_input<std::vector<Grant>>(text); }
+Result<Delegation> parse_delegation(std::string_view text) { return parse_input<Delegation>(text); }
+Result<std::vector<Delegation>> parse_delegation_chain(std::string_view text) {
+  return parse_input<std::vector<Delegation>>(text);
+}
+
+std::string write_grant_list(const std::vector<Grant>& grants) { return json::to_text(grants); }
+std::string write_delegation(const Delegation& link) { return json::to_text(link); }
+std::string write_delegation_chain(const std::vector<Delegation>& chain) { return json::to_text(chain); }
 
 }  // namespace qsdk::core

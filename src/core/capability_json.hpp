@@ -1,4 +1,7 @@
 // The one canonical JSON form of grants, caveats and delegation links.
+// Parsing accepts any spelling (white space, member order, unknown members,
+// null optionals, positional arrays); writing gives the single canonical text
+// that bindings embed and parent references hash.
 #pragma once
 
 #include <string>
@@ -9,6 +12,11 @@
 #include "core/error.hpp"
 
 namespace qsdk::core {
+
+// A failure is an Input error carrying the parser's message and position.
+Result<std::vector<Grant>> parse_grant_list(std::string_view text);
+Result<Delegation> parse_delegation(std::string_view text);
+Result<std::vector<Delegation>> parse_delegation_chain(std::string_view text);
 
 // Writing cannot fail: the form is fully determined by the value.
 std::string write_grant_list(const std::vector<Grant>& grants);

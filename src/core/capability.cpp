@@ -1,0 +1,74 @@
+#include "core/capability.hpp"
+
+#include <string_view>
+#include <utility>
+
+#include "core/capability_json.hpp"
+#include "core/sovereign.hpp"
+
+namespace qsdk::core {
+
+namespace {
+
+// Versioned so that a future layout can never be mistaken for this one.
+constexpr std::string_view kDelegationTag = "quorvel-deleg-v1";
+
+void put_u64(Bytes& out, std::uint64_t v) {
+  for (int shift = 56; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+void put_bytes(Bytes& out, ByteView bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+
+// Texts are length-prefixed, so no choice of iss and to can shift bytes from
+// one field into the next.
+void put_text(Bytes& out, std::string_view text) {
+  put_u64(out, text.size());
+  put_bytes(out, as_bytes(text));
+}
+
+}  // namespace
+
+Bytes delegation_binding(const DelegationTerms& terms) {
+  const std::string grants = write_grant_list(terms.grants);
+  Bytes out;
+  out.reserve(128 + terms.iss.size() + terms.to.size() + grants.size());
+  put_bytes(out, as_bytes(kDelegationTag));
+  put_u64(out, terms.tenant_id);
+  put_text(out, terms.iss);
+  put_text(out, terms.to);
+  put_text(out, grants);
+  put_u64(out, terms.exp);
+  put_bytes(out, terms.epoch_label);
+  put_u64(out, terms.epoch);
+  put_bytes(out, terms.parent_ref_hash);
+  return out;
+}
+
+Delegation delegate(DelegationTerms terms, ByteView signature, std::optional<std::string> pubkey) {
+  Delegation link;
+  link.iss = std::move(terms.iss);
+  link.to = std::move(terms.to);
+  link.grants = std::move(terms.grants);
+  link.exp = terms.exp;
+  link.epoch_label = terms.epoch_label;
+  link.epoch = terms.epoch;
+  link.sig = hex_encode(signature);
+  link.pubkey = std::move(pubkey);
+  return link;
+}
+
+Digest32 parent_ref_hash(const ParentRef& parent) {
+  struct Input {
+    Digest32 operator()(const RootId& root) const { return sha256(as_bytes(root.id)); }
+    Digest32 operator()(const Delegation& link) const { return sha256(as_bytes(write_delegation(link))); }
+  };
+  return std::visit(Input{}, parent);
+}
+
+Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain) {
+  token.grants = std::move(grants);
+  token.delegations = std::move(chain);
+  return token;
+}
+
+}  // namespace qsdk::core
