@@ -23,7 +23,6 @@ struct Free {
   void operator()(EC_KEY* p) const { EC_KEY_free(p); }
   void operator()(EC_POINT* p) const { EC_POINT_free(p); }
   void operator()(BIGNUM* p) const { BN_free(p); }
-  void operator()(BN_CTX* p) const { BN_CTX_free(p); }
   void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
 };
 template <class T>
@@ -64,19 +63,15 @@ std::optional<PublicKey> PublicKey::from_affine(ByteView x, ByteView y) {
   if (x.size() != kCoordinateSize || y.size() != kCoordinateSize) return std::nullopt;
   auto key = owned(EC_KEY_new_by_curve_name(NID_X9_62_prime256v1), "EC_KEY_new_by_curve_name");
   const EC_GROUP* group = EC_KEY_get0_group(key.get());
-  auto ctx = owned(BN_CTX_new(), "BN_CTX_new");
-  auto prime = owned(BN_new(), "BN_new");
-  if (EC_GROUP_get_curve(group, prime.get(), nullptr, nullptr, ctx.get()) != 1)
-    throw std::runtime_error("p256: EC_GROUP_get_curve failed");
-
+  const BIGNUM* prime = EC_GROUP_get0_field(group);
   auto bx = big_endian(x);
   auto by = big_endian(y);
-  if (BN_cmp(bx.get(), prime.get()) >= 0 || BN_cmp(by.get(), prime.get()) >= 0) return std::nullopt;
+  if (BN_cmp(bx.get(), prime) >= 0 || BN_cmp(by.get(), prime) >= 0) return std::nullopt;
 
   auto point = owned(EC_POINT_new(group), "EC_POINT_new");
-  if (EC_POINT_set_affine_coordinates(group, point.get(), bx.get(), by.get(), ctx.get()) != 1)
+  if (EC_POINT_set_affine_coordinates(group, point.get(), bx.get(), by.get(), nullptr) != 1)
     return refused(std::nullopt);
-  if (EC_POINT_is_on_curve(group, point.get(), ctx.get()) != 1) return refused(std::nullopt);
+  if (EC_POINT_is_on_curve(group, point.get(), nullptr) != 1) return refused(std::nullopt);
   if (EC_KEY_set_public_key(key.get(), point.get()) != 1) return refused(std::nullopt);
   return PublicKey(std::make_unique<Impl>(Impl{std::move(key)}));
 }

@@ -1,7 +1,9 @@
 #include "core/thumbprint.hpp"
 
+#include <array>
+
 #include "core/codec.hpp"
-#include "core/hash.hpp"
+#include "core/json_token.hpp"
 #include "core/text.hpp"
 
 namespace qsdk::core {
@@ -9,36 +11,44 @@ namespace {
 
 // A member the thumbprint reads must be a JSON string; anything else is as
 // good as missing.
-Result<std::string_view> string_member(const json::Value& jwk, std::string_view name) {
-  const json::Value* m = jwk.member(name);
-  const std::string* s = m != nullptr ? m->as_string() : nullptr;
-  if (s == nullptr) return fail(CoreError::bad_key(cat("missing ", name)));
-  return std::string_view(*s);
+Result<std::string_view> required(const std::optional<std::string_view>& member, std::string_view name) {
+  if (!member) return fail(CoreError::bad_key(cat("missing ", name)));
+  return *member;
 }
 
 }  // namespace
 
-std::string thumbprint_input(std::string_view crv, std::string_view x, std::string_view y) {
-  return cat(R"({"crv":")", crv, R"(","kty":"EC","x":")", x, R"(","y":")", y, R"("})");
+bool read_jwk(json::Cursor& c, JwkMembers& out) {
+  static constexpr std::array<std::string_view, 5> kNames = {"kid", "kty", "crv", "x", "y"};
+  std::array<json::StringSlot, kNames.size()> slots;
+  if (!json::read_string_members(c, kNames, slots)) return false;
+  out = {slots[0], slots[1], slots[2], slots[3], slots[4]};
+  return true;
 }
 
-Result<std::string> key_thumbprint(const json::Value& jwk) {
-  auto kty = string_member(jwk, "kty");
+Result<Digest32> key_thumbprint(const JwkMembers& jwk) {
+  auto kty = required(jwk.kty, "kty");
   if (!kty) return fail(kty.error());
   if (*kty != "EC") return fail(CoreError::bad_key("unsupported kty"));
-  auto crv = string_member(jwk, "crv");
+  auto crv = required(jwk.crv, "crv");
   if (!crv) return fail(crv.error());
-  auto x = string_member(jwk, "x");
+  auto x = required(jwk.x, "x");
   if (!x) return fail(x.error());
-  auto y = string_member(jwk, "y");
+  auto y = required(jwk.y, "y");
   if (!y) return fail(y.error());
-  return hex_encode(sha256(as_bytes(thumbprint_input(*crv, *x, *y))));
+  // Hashed piece by piece: the canonical text is never needed whole.
+  return sha256({as_bytes(R"({"crv":")"), as_bytes(*crv), as_bytes(R"(","kty":"EC","x":")"), as_bytes(*x),
+                 as_bytes(R"(","y":")"), as_bytes(*y), as_bytes(R"("})")});
 }
 
 Result<std::string> issuer_key_id(std::string_view jwk_json) {
-  auto jwk = json::parse(jwk_json);
-  if (!jwk) return fail(CoreError::bad_key(jwk.error()));
-  return key_thumbprint(*jwk);
+  const json::Tape tape(jwk_json);
+  json::Cursor c(tape);
+  JwkMembers jwk;
+  if (!read_jwk(c, jwk) || !c.finish()) return fail(CoreError::bad_key(c.error()));
+  auto digest = key_thumbprint(jwk);
+  if (!digest) return fail(digest.error());
+  return hex_encode(*digest);
 }
 
 }  // namespace qsdk::core

@@ -1,11 +1,15 @@
 #include "core/token.hpp"
 
+#include <algorithm>
+#include <array>
 #include <limits>
 #include <tuple>
+#include <vector>
 
 #include "core/codec.hpp"
 #include "core/hash.hpp"
 #include "core/json.hpp"
+#include "core/json_token.hpp"
 #include "core/p256.hpp"
 #include "core/text.hpp"
 #include "core/thumbprint.hpp"
@@ -48,64 +52,98 @@ Result<Bytes> decode_b64url(std::string_view text) {
 
 std::string_view as_text(const Bytes& b) { return {reinterpret_cast<const char*>(b.data()), b.size()}; }
 
-// A member that is not a JSON string reads as missing.
-const std::string* string_member(const json::Value& v, std::string_view name) {
-  const json::Value* m = v.member(name);
-  return m != nullptr ? m->as_string() : nullptr;
-}
-
 // The header's key identifier, once it has proved to be an ES256 header.
 Result<std::optional<std::string>> header_key_id(std::string_view segment) {
   auto bytes = decode_b64url(segment);
   if (!bytes) return fail(bytes.error());
-  auto header = json::parse(as_text(*bytes));
-  if (!header) return fail(CoreError::jwt(header.error()));
-  const std::string* alg = string_member(*header, "alg");
-  if (alg == nullptr || *alg != "ES256") return fail(CoreError::jwt("alg must be ES256"));
-  const std::string* kid = string_member(*header, "kid");
-  return kid != nullptr ? std::optional<std::string>(*kid) : std::nullopt;
+  static constexpr std::array<std::string_view, 2> kNames = {"alg", "kid"};
+  std::array<json::StringSlot, kNames.size()> members;
+  const json::Tape tape(as_text(*bytes));
+  json::Cursor c(tape);
+  if (!json::read_string_members(c, kNames, members) || !c.finish()) return fail(CoreError::jwt(c.error()));
+  const auto& [alg, kid] = members;
+  if (alg != "ES256") return fail(CoreError::jwt("alg must be ES256"));
+  return kid ? std::optional<std::string>(*kid) : std::nullopt;
+}
+
+// A key set is any JSON value; its keys are the elements of the last "keys"
+// member of its top-level object, if that member is an array.
+bool read_key_set(json::Cursor& c, std::optional<std::vector<JwkMembers>>& keys) {
+  if (!json::enter_object(c)) return c.skip_value();
+  for (;;) {
+    std::string_view name;
+    switch (c.next_member(name)) {
+      case json::Cursor::Step::Failed: return false;
+      case json::Cursor::Step::Closed: return true;
+      case json::Cursor::Step::Item: break;
+    }
+    if (name != "keys" || !json::enter_array(c)) {
+      if (name == "keys") keys.reset();
+      if (!c.skip_value()) return false;
+      continue;
+    }
+    keys.emplace();
+    for (;;) {
+      const auto step = c.next_element();
+      if (step == json::Cursor::Step::Failed) return false;
+      if (step == json::Cursor::Step::Closed) break;
+      if (!read_jwk(c, keys->emplace_back())) return false;
+    }
+  }
+}
+
+// A thumbprint is written as 64 lower-case hex digits, so only such a key
+// identifier can name one; it names the digest those digits spell.
+std::optional<Digest32> named_thumbprint(std::string_view kid) {
+  if (kid.size() != 2 * Digest32{}.size() || kid.find_first_not_of("0123456789abcdef") != std::string_view::npos)
+    return std::nullopt;
+  Digest32 digest{};
+  const Bytes bytes = hex_decode(kid).value();
+  std::copy(bytes.begin(), bytes.end(), digest.begin());
+  return digest;
 }
 
 // A key answers to its own "kid" or, failing that, to its thumbprint; a key
 // whose thumbprint cannot be computed answers only to its "kid".
-bool answers_to(const json::Value& key, std::string_view kid) {
-  if (const std::string* own = string_member(key, "kid"); own != nullptr && *own == kid) return true;
-  const auto thumbprint = key_thumbprint(key);
-  return thumbprint && *thumbprint == kid;
+bool answers_to(const JwkMembers& key, std::string_view kid, const std::optional<Digest32>& thumbprint) {
+  if (key.kid == kid) return true;
+  if (!thumbprint) return false;
+  const auto digest = key_thumbprint(key);
+  return digest && *digest == *thumbprint;
 }
 
 // The first key that answers to the identifier, else the first key.
-const json::Value& select_key(const json::Array& keys, const std::optional<std::string>& kid) {
-  if (kid)
-    for (const json::Value& key : keys)
-      if (answers_to(key, *kid)) return key;
+const JwkMembers& select_key(const std::vector<JwkMembers>& keys, const std::optional<std::string>& kid) {
+  if (kid) {
+    const auto thumbprint = named_thumbprint(*kid);
+    for (const JwkMembers& key : keys)
+      if (answers_to(key, *kid, thumbprint)) return key;
+  }
   return keys.front();
 }
 
 // Only "x" and "y" are read: the key is taken to be a P-256 key whatever its
 // "kty" and "crv" say, and the point itself decides whether it is one.
-Result<p256::PublicKey> public_key(const json::Value& jwk) {
-  const std::string* x = string_member(jwk, "x");
-  if (x == nullptr) return fail(CoreError::bad_key("no x"));
-  auto xb = decode_b64url(*x);
-  if (!xb) return fail(xb.error());
-  const std::string* y = string_member(jwk, "y");
-  if (y == nullptr) return fail(CoreError::bad_key("no y"));
-  auto yb = decode_b64url(*y);
-  if (!yb) return fail(yb.error());
-  if (xb->size() != p256::kCoordinateSize || yb->size() != p256::kCoordinateSize)
+Result<p256::PublicKey> public_key(const JwkMembers& jwk) {
+  if (!jwk.x) return fail(CoreError::bad_key("no x"));
+  auto x = decode_b64url(*jwk.x);
+  if (!x) return fail(x.error());
+  if (!jwk.y) return fail(CoreError::bad_key("no y"));
+  auto y = decode_b64url(*jwk.y);
+  if (!y) return fail(y.error());
+  if (x->size() != p256::kCoordinateSize || y->size() != p256::kCoordinateSize)
     return fail(CoreError::bad_key("x/y must be 32 bytes"));
-  auto key = p256::PublicKey::from_affine(*xb, *yb);
+  auto key = p256::PublicKey::from_affine(*x, *y);
   if (!key) return fail(CoreError::bad_key(std::string(kSignatureError)));
   return std::move(*key);
 }
 
 Result<p256::PublicKey> selected_key(std::string_view jwks_json, const std::optional<std::string>& kid) {
-  auto set = json::parse(jwks_json);
-  if (!set) return fail(CoreError::bad_key(set.error()));
-  const json::Value* member = set->member("keys");
-  const json::Array* keys = member != nullptr ? member->as_array() : nullptr;
-  if (keys == nullptr) return fail(CoreError::bad_key("no keys"));
+  const json::Tape tape(jwks_json);
+  json::Cursor c(tape);
+  std::optional<std::vector<JwkMembers>> keys;
+  if (!read_key_set(c, keys) || !c.finish()) return fail(CoreError::bad_key(c.error()));
+  if (!keys) return fail(CoreError::bad_key("no keys"));
   if (keys->empty()) return fail(CoreError::bad_key("no matching key"));
   return public_key(select_key(*keys, kid));
 }

@@ -1,0 +1,43 @@
+#include "core/json_token.hpp"
+
+#include <algorithm>
+
+namespace qsdk::core::json {
+
+bool enter_object(Cursor& c) {
+  if (c.peek().kind != Tok::BeginObject) return false;
+  c.begin_value();
+  return true;
+}
+
+bool enter_array(Cursor& c) {
+  if (c.peek().kind != Tok::BeginArray) return false;
+  c.begin_value();
+  return true;
+}
+
+bool read_string_members(Cursor& c, std::span<const std::string_view> names, std::span<StringSlot> out) {
+  if (!enter_object(c)) return c.skip_value();
+  for (;;) {
+    std::string_view name;
+    switch (c.next_member(name)) {
+      case Cursor::Step::Failed: return false;
+      case Cursor::Step::Closed: return true;
+      case Cursor::Step::Item: break;
+    }
+    const auto wanted = std::find(names.begin(), names.end(), name);
+    if (wanted == names.end()) {
+      if (!c.skip_value()) return false;
+      continue;
+    }
+    StringSlot& slot = out[static_cast<std::size_t>(wanted - names.begin())];
+    if (c.peek().kind == Tok::String) {
+      slot = c.text(*c.begin_value());
+    } else {
+      slot.reset();  // a later occurrence of another type hides an earlier string
+      if (!c.skip_value()) return false;
+    }
+  }
+}
+
+}  // namespace qsdk::core::json
