@@ -18,26 +18,17 @@ bool enter_array(Cursor& c) {
 
 bool read_string_members(Cursor& c, std::span<const std::string_view> names, std::span<StringSlot> out) {
   if (!enter_object(c)) return c.skip_value();
-  for (;;) {
-    std::string_view name;
-    switch (c.next_member(name)) {
-      case Cursor::Step::Failed: return false;
-      case Cursor::Step::Closed: return true;
-      case Cursor::Step::Item: break;
-    }
+  return for_each_member(c, [&](std::string_view name) {
     const auto wanted = std::find(names.begin(), names.end(), name);
-    if (wanted == names.end()) {
-      if (!c.skip_value()) return false;
-      continue;
-    }
+    if (wanted == names.end()) return c.skip_value();
     StringSlot& slot = out[static_cast<std::size_t>(wanted - names.begin())];
     if (c.peek().kind == Tok::String) {
       slot = c.text(*c.begin_value());
-    } else {
-      slot.reset();  // a later occurrence of another type hides an earlier string
-      if (!c.skip_value()) return false;
+      return true;
     }
-  }
+    slot.reset();  // a later occurrence of another type hides an earlier string
+    return c.skip_value();
+  });
 }
 
 }  // namespace qsdk::core::json

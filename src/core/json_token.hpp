@@ -24,9 +24,37 @@ using StringSlot = std::optional<std::string_view>;
 bool read_string_members(Cursor& c, std::span<const std::string_view> names, std::span<StringSlot> out);
 
 // Whether the next value is an object; if so its opening brace is consumed
-// so that its members can be read with next_member.
+// so that its members can be walked with for_each_member.
 bool enter_object(Cursor& c);
-// Likewise for an array and next_element.
+// Likewise for an array and for_each_element.
 bool enter_array(Cursor& c);
+
+// Walks the rest of an entered object: `read(name)` must consume the
+// member's value, returning false on a text fault, as this then does.
+template <class Read>
+bool for_each_member(Cursor& c, Read&& read) {
+  for (;;) {
+    std::string_view name;
+    switch (c.next_member(name)) {
+      case Cursor::Step::Failed: return false;
+      case Cursor::Step::Closed: return true;
+      case Cursor::Step::Item: break;
+    }
+    if (!read(name)) return false;
+  }
+}
+
+// Walks the rest of an entered array: `read()` must consume one element.
+template <class Read>
+bool for_each_element(Cursor& c, Read&& read) {
+  for (;;) {
+    switch (c.next_element()) {
+      case Cursor::Step::Failed: return false;
+      case Cursor::Step::Closed: return true;
+      case Cursor::Step::Item: break;
+    }
+    if (!read()) return false;
+  }
+}
 
 }  // namespace qsdk::core::json

@@ -70,26 +70,15 @@ Result<std::optional<std::string>> header_key_id(std::string_view segment) {
 // member of its top-level object, if that member is an array.
 bool read_key_set(json::Cursor& c, std::optional<std::vector<JwkMembers>>& keys) {
   if (!json::enter_object(c)) return c.skip_value();
-  for (;;) {
-    std::string_view name;
-    switch (c.next_member(name)) {
-      case json::Cursor::Step::Failed: return false;
-      case json::Cursor::Step::Closed: return true;
-      case json::Cursor::Step::Item: break;
-    }
-    if (name != "keys" || !json::enter_array(c)) {
-      if (name == "keys") keys.reset();
-      if (!c.skip_value()) return false;
-      continue;
+  return json::for_each_member(c, [&](std::string_view name) {
+    if (name != "keys") return c.skip_value();
+    if (!json::enter_array(c)) {
+      keys.reset();  // a later "keys" that is no array hides an earlier one
+      return c.skip_value();
     }
     keys.emplace();
-    for (;;) {
-      const auto step = c.next_element();
-      if (step == json::Cursor::Step::Failed) return false;
-      if (step == json::Cursor::Step::Closed) break;
-      if (!read_jwk(c, keys->emplace_back())) return false;
-    }
-  }
+    return json::for_each_element(c, [&] { return read_jwk(c, keys->emplace_back()); });
+  });
 }
 
 // A thumbprint is written as 64 lower-case hex digits, so only such a key
