@@ -1,9 +1,9 @@
 // OpenSSL 3 offers P-256 verification through EVP_PKEY too, but importing a
-// key that way builds the curve group a second time for every key (about as
-// costly as a fifth of the verification itself), and the explicit point
-// checks below need the group anyway. The EC_KEY interface lets one group,
-// built once per key, serve both; it is deprecated in 3.0 but still
-// supported, so its deprecation warnings are silenced in this file only.
+// key that way builds a curve group of its own, and the explicit point checks
+// below need one as well: two groups per key, each costing about a fifth of a
+// verification. The EC_KEY interface lets a single group serve both; it is
+// deprecated in 3.0 but still supported, so its deprecation warnings are
+// silenced in this file only.
 #define OPENSSL_SUPPRESS_DEPRECATED
 
 #include "core/p256.hpp"
@@ -14,7 +14,9 @@
 #include <openssl/err.h>
 #include <openssl/obj_mac.h>
 
+#include <memory>
 #include <stdexcept>
+#include <string>
 
 namespace qsdk::core::p256 {
 namespace {
