@@ -5,16 +5,6 @@
 
 using namespace qsdk;
 
-namespace {
-
-std::expected<ffi::ClaimsRecord, core::CoreError> claims_record(core::Result<core::Claims> verified) {
-  if (!verified) return std::unexpected(std::move(verified.error()));
-  core::Claims& c = *verified;
-  return ffi::ClaimsRecord{std::move(c.iss), std::move(c.sub), std::move(c.aud), c.exp, c.iat, c.tid, std::move(c.nonce)};
-}
-
-}  // namespace
-
 QSDK_OPERATION(verify_token_at);
 QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_verify_token_at(RustBuffer jwt, RustBuffer jwks_json,
                                                                          RustBuffer expected_iss,
@@ -23,7 +13,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_verify_token_at(RustBuf
   return ffi::run<QSDK_OP(verify_token_at)>(
       status,
       [](const std::string& token, const std::string& jwks, const std::string& iss, const std::string& aud,
-         std::uint64_t now) { return claims_record(core::verify_token_at(token, jwks, iss, aud, now)); },
+         std::uint64_t now) { return core::verify_token_at(token, jwks, iss, aud, now); },
       jwt, jwks_json, expected_iss, expected_aud, now_unix);
 }
 
