@@ -15,6 +15,7 @@
 #include <string.h>
 
 #include "host.h"
+#include "records.h"
 
 typedef RustBuffer (*TextFn)(RustBuffer, RustCallStatus*);
 typedef RustBuffer (*BindingFn)(uint64_t, RustBuffer, RustBuffer, RustBuffer, uint64_t, RustBuffer, uint64_t,
@@ -194,27 +195,6 @@ static char* make_link(secp256k1_context* ctx, const Key* signer, const char* is
 /* ------------------------------------------------------------------------ */
 /* Printing the returned deed as indented JSON. */
 
-typedef struct {
-  const uint8_t* p;
-  size_t left;
-} Reader;
-
-static uint64_t rd_be(Reader* r, int bytes) {
-  uint64_t v = 0;
-  for (int i = 0; i < bytes && r->left; ++i, --r->left) v = v << 8 | *r->p++;
-  return v;
-}
-static char* rd_string(Reader* r) {
-  size_t n = (size_t)rd_be(r, 4);
-  if (n > r->left) exit(2);
-  char* s = malloc(n + 1);
-  if (!s) exit(2);
-  memcpy(s, r->p, n);
-  s[n] = 0;
-  r->p += n;
-  r->left -= n;
-  return s;
-}
 
 static void json_string(Buf* out, const char* s) {
   buf_u8(out, '"');
@@ -245,29 +225,29 @@ static void json_member(Buf* out, const char* name, const char* raw_value, int q
 
 /* The deed record as one JSON object; grants and delegations are already
  * JSON, so they are embedded as values rather than as strings. */
-static void deed_json(Reader* r, Buf* out) {
+static void deed_json(wire_cursor* r, Buf* out) {
   static const char* optional_names[] = {"root", "proof", "pubkey", "signature", "credential_pubkey",
                                          "authenticator_data", "client_data_json", "assertion_sig", "signer",
                                          "grants", "delegations"};
   char number[24];
   int first = 1;
   buf_u8(out, '{');
-  snprintf(number, sizeof number, "%u", (unsigned)rd_be(r, 1));
+  snprintf(number, sizeof number, "%u", (unsigned)wire_read_be(r, 1));
   json_member(out, "v", number, 0, &first);
   const char* text_fields[] = {"mode", "tenant", "sub", "aud", "challenge", "exp"};
   for (int i = 0; i < 6; ++i) {
     if (i == 1 || i == 5) {
-      snprintf(number, sizeof number, "%llu", (unsigned long long)rd_be(r, 8));
+      snprintf(number, sizeof number, "%llu", (unsigned long long)wire_read_be(r, 8));
       json_member(out, text_fields[i], number, 0, &first);
       continue;
     }
-    char* s = rd_string(r);
+    char* s = wire_read_string(r);
     json_member(out, text_fields[i], s, 1, &first);
     free(s);
   }
   for (int i = 0; i < 11; ++i) {
-    if (rd_be(r, 1) == 0) continue;
-    char* s = rd_string(r);
+    if (wire_read_be(r, 1) == 0) continue;
+    char* s = wire_read_string(r);
     json_member(out, optional_names[i], s, i < 9, &first);
     free(s);
   }
@@ -364,7 +344,7 @@ void flow_capabilities(void) {
       show("mint_capability_deed", deed, &st);
       goto done;
     }
-    Reader r = {deed.data, deed.len};
+    wire_cursor r = wire_cursor_of(deed);
     deed_json(&r, &pretty);
     release(deed);
     printf("  mint_capability_deed ->\n");

@@ -13,6 +13,7 @@
 #include <string.h>
 
 #include "host.h"
+#include "records.h"
 
 #define ISSUER "https://auth.quorvel.example"
 #define CLIENT_ID "demo-client"
@@ -24,49 +25,22 @@
 
 /* --- Reading nested values out of a returned record ----------------------- */
 
-typedef struct {
-  const uint8_t* p;
-  size_t left;
-} Reader;
-
-static uint64_t read_be(Reader* r, size_t n) {
-  uint64_t v = 0;
-  if (r->left < n) exit(3);
-  for (size_t i = 0; i < n; ++i) v = v << 8 | r->p[i];
-  r->p += n;
-  r->left -= n;
-  return v;
+static void print_string(wire_cursor* r, const char* name) {
+  char* s = wire_read_string(r);
+  printf("      %-6s %s\n", name, s);
+  free(s);
 }
 
-static void print_string(Reader* r, const char* name) {
-  size_t n = (size_t)read_be(r, 4);
-  if (r->left < n) exit(3);
-  printf("      %-6s %.*s\n", name, (int)n, (const char*)r->p);
-  r->p += n;
-  r->left -= n;
-}
-
-static char* copy_string(Reader* r) {
-  size_t n = (size_t)read_be(r, 4);
-  if (r->left < n) exit(3);
-  char* s = malloc(n + 1);
-  if (!s) exit(2);
-  memcpy(s, r->p, n);
-  s[n] = 0;
-  r->p += n;
-  r->left -= n;
-  return s;
-}
 
 static void print_claims(RustBuffer claims) {
-  Reader r = {claims.data, claims.len};
+  wire_cursor r = wire_cursor_of(claims);
   print_string(&r, "iss");
   print_string(&r, "sub");
   print_string(&r, "aud");
-  printf("      %-6s %" PRIu64 "\n", "exp", read_be(&r, 8));
-  printf("      %-6s %" PRIu64 "\n", "iat", read_be(&r, 8));
-  if (read_be(&r, 1)) printf("      %-6s %" PRIu64 "\n", "tid", read_be(&r, 8));
-  if (read_be(&r, 1)) print_string(&r, "nonce");
+  printf("      %-6s %" PRIu64 "\n", "exp", wire_read_be(&r, 8));
+  printf("      %-6s %" PRIu64 "\n", "iat", wire_read_be(&r, 8));
+  if (wire_read_be(&r, 1)) printf("      %-6s %" PRIu64 "\n", "tid", wire_read_be(&r, 8));
+  if (wire_read_be(&r, 1)) print_string(&r, "nonce");
   release(claims);
 }
 
@@ -145,9 +119,9 @@ static char* pkce_step(void) {
   RustCallStatus st = {0};
   RustBuffer pkce = generate(&st);
   if (st.code != 0) return show("generate_pkce", pkce, &st), NULL;
-  Reader r = {pkce.data, pkce.len};
-  char* verifier = copy_string(&r);
-  char* challenge = copy_string(&r);
+  wire_cursor r = wire_cursor_of(pkce);
+  char* verifier = wire_read_string(&r);
+  char* challenge = wire_read_string(&r);
   release(pkce);
   printf("  %-34s -> verifier %s\n  %-34s    challenge %s\n", "generate_pkce", verifier, "", challenge);
   free(verifier);
