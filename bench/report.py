@@ -22,7 +22,7 @@ ALTERNATIVES = [
     ("EIP-191 signer recovery (origin vouch)", "origin_vouch_signer", "ethers verifyMessage"),
     ("secp256k1 signature as a user-sig deed", "mint_user_deed",
      "@noble/curves sign + getPublicKey, SHA-256 of binding and subject"),
-    ("ES256 token verification against a 2-key JWKS", "verify_token_at", "jose jwtVerify (local JWKS)"),
+    ("ES256 token verification, 3-key JWKS", "verify_token_at", "jose jwtVerify (local JWKS)"),
     ("JWK thumbprint (RFC 7638)", "issuer_key_id", "jose calculateJwkThumbprint"),
 ]
 
