@@ -144,8 +144,9 @@ inputs (the signed texts come from the library through `qsdk`), measured in the 
 
 ethers and @noble/curves do secp256k1 arithmetic in JavaScript; jose verifies ES256 through
 Node.js's WebCrypto, which is OpenSSL underneath, so its gap is the smallest. jose finds the key by
-the token's `kid` among keys that carry one; the benchmark's key sets carry none, so
-`verify_token_at` matches the `kid` against each key's thumbprint, which it computes.
+the token's `kid` among keys that carry one (the signer's does here); the native benchmark's key
+set carries no `kid`, so `verify_token_at` matches the token's against each key's thumbprint, which
+it computes.
 """)
     if missing:
         print("operations without a benchmark: " + ", ".join(missing), file=sys.stderr)
