@@ -64,8 +64,8 @@ class Object {
   iterator end() noexcept;
   const_iterator begin() const noexcept;
   const_iterator end() const noexcept;
-  std::size_t size() const noexcept { return members_.size(); }
-  bool empty() const noexcept { return members_.empty(); }
+  std::size_t size() const noexcept;
+  bool empty() const noexcept;
   void clear() noexcept;
 
   const_iterator find(std::string_view name) const noexcept;
@@ -138,6 +138,8 @@ inline Object::iterator Object::begin() noexcept { return members_.begin(); }
 inline Object::iterator Object::end() noexcept { return members_.end(); }
 inline Object::const_iterator Object::begin() const noexcept { return members_.begin(); }
 inline Object::const_iterator Object::end() const noexcept { return members_.end(); }
+inline std::size_t Object::size() const noexcept { return members_.size(); }
+inline bool Object::empty() const noexcept { return members_.empty(); }
 inline void Object::clear() noexcept { members_.clear(); }
 inline void Object::reserve(std::size_t n) { members_.reserve(n); }
 inline Value& Object::append(std::string name) { return members_.emplace_back(std::move(name), Value{}).second; }
