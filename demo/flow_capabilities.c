@@ -6,7 +6,8 @@
  * Each delegator signs its link binding the way the user-sig deed itself is
  * signed: ECDSA over SHA-256 of the binding bytes, 64-byte r || s, with the
  * signer's compressed public key carried in the link's `pubkey` (a compact
- * signature has no recovery id). The library never sees a secret key here. */
+ * signature has no recovery id). Only the user's app key, which the wallet
+ * sign-in derived, is handed to the library, to mint the base deed. */
 #include <openssl/crypto.h>
 #include <openssl/sha.h>
 #include <secp256k1.h>
@@ -15,6 +16,8 @@
 #include <string.h>
 
 #include "host.h"
+#include "records.h"
+#include "wallet.h"
 
 typedef RustBuffer (*TextFn)(RustBuffer, RustCallStatus*);
 typedef RustBuffer (*BindingFn)(uint64_t, RustBuffer, RustBuffer, RustBuffer, uint64_t, RustBuffer, uint64_t,
@@ -57,14 +60,6 @@ static void buf_opt_string(Buf* b, const char* s) {
   if (s) buf_string(b, s);
 }
 
-static void to_hex(const uint8_t* p, size_t n, char* out) {
-  static const char digits[] = "0123456789abcdef";
-  for (size_t i = 0; i < n; ++i) {
-    out[2 * i] = digits[p[i] >> 4];
-    out[2 * i + 1] = digits[p[i] & 15];
-  }
-  out[2 * n] = 0;
-}
 static int hex_nibble(char c) {
   return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c - 'A' + 10;
 }
@@ -86,7 +81,7 @@ static void make_key(secp256k1_context* ctx, const char* label, Key* k) {
   SHA256((const uint8_t*)label, strlen(label), k->secret);
   if (!secp256k1_ec_seckey_verify(ctx, k->secret) || !secp256k1_ec_pubkey_create(ctx, &pk, k->secret)) exit(2);
   secp256k1_ec_pubkey_serialize(ctx, compressed, &len, &pk, SECP256K1_EC_COMPRESSED);
-  to_hex(compressed, sizeof compressed, k->pubkey_hex);
+  hex_text(compressed, sizeof compressed, k->pubkey_hex);
 }
 
 /* ECDSA over SHA-256 of `msg` (RFC 6979 nonce, low s), as 128 hex digits. */
@@ -96,7 +91,7 @@ static void sign_sha256(secp256k1_context* ctx, const Key* k, const uint8_t* msg
   SHA256(msg, n, digest);
   if (!secp256k1_ecdsa_sign(ctx, &sig, digest, k->secret, NULL, NULL)) exit(2);
   secp256k1_ecdsa_signature_serialize_compact(ctx, compact, &sig);
-  to_hex(compact, sizeof compact, out);
+  hex_text(compact, sizeof compact, out);
 }
 
 /* Runs a text-returning call's outcome: the text on success, NULL (after
@@ -114,41 +109,29 @@ static void show_long(const char* what, const char* value) {
 }
 
 /* ------------------------------------------------------------------------ */
-/* The base deed: a user-sig deed made by the host exactly as the library's
- * user-sig mint makes one (binding text, SHA-256, ECDSA with the app key). */
+/* The base deed: the library mints a user-sig deed with the user's app key. */
 
-static void user_sig_deed(secp256k1_context* ctx, const Key* app, Buf* record, char sub[65]) {
-  static const char* aud = "calendar.example";
-  static const char* challenge = "rp-challenge-7f3a";
-  static const uint64_t exp = 1900000000;
-  char binding[256], signature[129];
-  uint8_t pubkey[33], digest[32];
-  Buf subject_input = {0};
-
-  snprintf(binding, sizeof binding,
-           "quorvel-sovereign-user-v1|tenant:%d|aud:%s|origin:https://app.example|challenge:%s|exp:%llu", kTenant,
-           aud, challenge, (unsigned long long)exp);
-  sign_sha256(ctx, app, (const uint8_t*)binding, strlen(binding), signature);
-
-  from_hex(app->pubkey_hex, pubkey);
-  buf_put(&subject_input, "quorvel-sovereign-user-sub-v1", 29);
-  buf_put(&subject_input, pubkey, sizeof pubkey);
-  SHA256(subject_input.data, subject_input.len, digest);
-  to_hex(digest, sizeof digest, sub);
-  free(subject_input.data);
-
-  buf_u8(record, 1);
-  buf_string(record, "user-sig");
-  buf_be(record, kTenant, 8);
-  buf_string(record, sub);
-  buf_string(record, aud);
-  buf_string(record, challenge);
-  buf_be(record, exp, 8);
-  buf_opt_string(record, NULL);             /* root */
-  buf_opt_string(record, NULL);             /* proof */
-  buf_opt_string(record, app->pubkey_hex);  /* pubkey */
-  buf_opt_string(record, signature);        /* signature */
-  for (int i = 0; i < 7; ++i) buf_opt_string(record, NULL);
+static RustBuffer user_sig_deed(const Key* app, char sub[65]) {
+  RustBuffer (*mint)(RustBuffer, uint64_t, RustBuffer, RustBuffer, RustBuffer, uint64_t, RustCallStatus*) =
+      sym("uniffi_quorvel_sdk_uniffi_fn_func_mint_user_deed");
+  char secret_hex[65];
+  RustCallStatus st = {0};
+  hex_text(app->secret, sizeof app->secret, secret_hex);
+  RustBuffer deed = mint(text(secret_hex), kTenant, text("calendar.example"), text("https://app.example"),
+                         text("rp-challenge-7f3a"), 1900000000, &st);
+  OPENSSL_cleanse(secret_hex, sizeof secret_hex);
+  if (st.code != 0) {
+    show("mint_user_deed", deed, &st);
+    exit(2);
+  }
+  wire_cursor c = wire_cursor_of(deed);
+  wire_read_be(&c, 1);
+  free(wire_read_string(&c)); /* mode */
+  wire_read_be(&c, 8);
+  char* s = wire_read_string(&c);
+  snprintf(sub, 65, "%s", s);
+  free(s);
+  return deed;
 }
 
 /* ------------------------------------------------------------------------ */
@@ -194,27 +177,6 @@ static char* make_link(secp256k1_context* ctx, const Key* signer, const char* is
 /* ------------------------------------------------------------------------ */
 /* Printing the returned deed as indented JSON. */
 
-typedef struct {
-  const uint8_t* p;
-  size_t left;
-} Reader;
-
-static uint64_t rd_be(Reader* r, int bytes) {
-  uint64_t v = 0;
-  for (int i = 0; i < bytes && r->left; ++i, --r->left) v = v << 8 | *r->p++;
-  return v;
-}
-static char* rd_string(Reader* r) {
-  size_t n = (size_t)rd_be(r, 4);
-  if (n > r->left) exit(2);
-  char* s = malloc(n + 1);
-  if (!s) exit(2);
-  memcpy(s, r->p, n);
-  s[n] = 0;
-  r->p += n;
-  r->left -= n;
-  return s;
-}
 
 static void json_string(Buf* out, const char* s) {
   buf_u8(out, '"');
@@ -245,29 +207,29 @@ static void json_member(Buf* out, const char* name, const char* raw_value, int q
 
 /* The deed record as one JSON object; grants and delegations are already
  * JSON, so they are embedded as values rather than as strings. */
-static void deed_json(Reader* r, Buf* out) {
+static void deed_json(wire_cursor* r, Buf* out) {
   static const char* optional_names[] = {"root", "proof", "pubkey", "signature", "credential_pubkey",
                                          "authenticator_data", "client_data_json", "assertion_sig", "signer",
                                          "grants", "delegations"};
   char number[24];
   int first = 1;
   buf_u8(out, '{');
-  snprintf(number, sizeof number, "%u", (unsigned)rd_be(r, 1));
+  snprintf(number, sizeof number, "%u", (unsigned)wire_read_be(r, 1));
   json_member(out, "v", number, 0, &first);
   const char* text_fields[] = {"mode", "tenant", "sub", "aud", "challenge", "exp"};
   for (int i = 0; i < 6; ++i) {
     if (i == 1 || i == 5) {
-      snprintf(number, sizeof number, "%llu", (unsigned long long)rd_be(r, 8));
+      snprintf(number, sizeof number, "%llu", (unsigned long long)wire_read_be(r, 8));
       json_member(out, text_fields[i], number, 0, &first);
       continue;
     }
-    char* s = rd_string(r);
+    char* s = wire_read_string(r);
     json_member(out, text_fields[i], s, 1, &first);
     free(s);
   }
   for (int i = 0; i < 11; ++i) {
-    if (rd_be(r, 1) == 0) continue;
-    char* s = rd_string(r);
+    if (wire_read_be(r, 1) == 0) continue;
+    char* s = wire_read_string(r);
     json_member(out, optional_names[i], s, i < 9, &first);
     free(s);
   }
@@ -319,7 +281,7 @@ void flow_capabilities(void) {
   secp256k1_context* ctx = secp256k1_context_create(SECP256K1_CONTEXT_NONE);
   RustCallStatus st = {0};
   Key user, agent_a, agent_b;
-  Buf record = {0}, pretty = {0};
+  Buf pretty = {0};
   char sub[65], to_a[80], to_b[80];
   char *root_ref = NULL, *link1 = NULL, *link2_ref = NULL, *link2 = NULL;
 
@@ -329,8 +291,8 @@ void flow_capabilities(void) {
   make_key(ctx, "demo: agent B", &agent_b);
   snprintf(to_a, sizeof to_a, "secp256k1:%s", agent_a.pubkey_hex);
   snprintf(to_b, sizeof to_b, "secp256k1:%s", agent_b.pubkey_hex);
-  user_sig_deed(ctx, &user, &record, sub);
-  show_long("user-sig deed sub", sub);
+  RustBuffer base_deed = user_sig_deed(&user, sub);
+  show_long("mint_user_deed -> sub", sub);
 
   root_ref = text_or_report("parent_ref_hash_root", root_ref_fn(text(sub), &st), &st);
   if (!root_ref) goto done;
@@ -356,15 +318,16 @@ void flow_capabilities(void) {
     char* chain = malloc(n);
     if (!chain) exit(2);
     snprintf(chain, n, "[%s,\n %s]", link1, link2);
-    RustBuffer deed = mint_fn(bytes_arg(record.data, record.len),
+    RustBuffer deed = mint_fn(base_deed,
                               text("[{\"res\":\"calendar:team\",\"act\":[\"read\"],\"cav\":{\"exp\":1800000000}}]"),
                               text(chain), &st);
     free(chain);
+    base_deed.data = NULL; /* consumed by the call */
     if (st.code != 0) {
       show("mint_capability_deed", deed, &st);
       goto done;
     }
-    Reader r = {deed.data, deed.len};
+    wire_cursor r = wire_cursor_of(deed);
     deed_json(&r, &pretty);
     release(deed);
     printf("  mint_capability_deed ->\n");
@@ -381,11 +344,11 @@ void flow_capabilities(void) {
   }
 
 done:
+  if (base_deed.data) release(base_deed);
   free(root_ref);
   free(link1);
   free(link2_ref);
   free(link2);
-  free(record.data);
   free(pretty.data);
   OPENSSL_cleanse(&user, sizeof user);
   OPENSSL_cleanse(&agent_a, sizeof agent_a);

@@ -6,23 +6,17 @@
 
 #include "host.h"
 
-/* A cursor over a record's nested wire form (big-endian, length-prefixed). */
-typedef struct {
-  const uint8_t* p;
-  size_t len, pos;
-} cursor;
+static int need(wire_cursor* c, size_t n) { return c->len - c->pos >= n; }
 
-static int need(cursor* c, size_t n) { return c->len - c->pos >= n; }
-
-static uint64_t read_be(cursor* c, size_t n) {
+uint64_t wire_read_be(wire_cursor* c, size_t n) {
   uint64_t v = 0;
   if (!need(c, n)) exit(2);
   for (size_t i = 0; i < n; ++i) v = v << 8 | c->p[c->pos++];
   return v;
 }
 
-static char* read_string(cursor* c) {
-  size_t n = (size_t)read_be(c, 4);
+char* wire_read_string(wire_cursor* c) {
+  size_t n = (size_t)wire_read_be(c, 4);
   if (!need(c, n)) exit(2);
   char* s = malloc(n + 1);
   if (!s) exit(2);
@@ -32,8 +26,8 @@ static char* read_string(cursor* c) {
   return s;
 }
 
-static void print_string_field(const char* name, cursor* c) {
-  char* s = read_string(c);
+static void print_string_field(const char* name, wire_cursor* c) {
+  char* s = wire_read_string(c);
   printf("      %-20s %s\n", name, s);
   free(s);
 }
@@ -43,24 +37,24 @@ int show_deed(const char* what, RustBuffer out, RustCallStatus* st) {
                                           "authenticator_data", "client_data_json", "assertion_sig", "signer",
                                           "grants", "delegations"};
   if (st->code != 0) return show(what, out, st);
-  cursor c = {out.data, (size_t)out.len, 0};
+  wire_cursor c = wire_cursor_of(out);
   printf("  %s -> Deed\n", what);
-  printf("      %-20s %u\n", "v", (unsigned)read_be(&c, 1));
+  printf("      %-20s %u\n", "v", (unsigned)wire_read_be(&c, 1));
   print_string_field("mode", &c);
-  printf("      %-20s %llu\n", "tenant", (unsigned long long)read_be(&c, 8));
+  printf("      %-20s %llu\n", "tenant", (unsigned long long)wire_read_be(&c, 8));
   print_string_field("sub", &c);
   print_string_field("aud", &c);
   print_string_field("challenge", &c);
-  printf("      %-20s %llu\n", "exp", (unsigned long long)read_be(&c, 8));
+  printf("      %-20s %llu\n", "exp", (unsigned long long)wire_read_be(&c, 8));
   for (size_t i = 0; i < sizeof optional_fields / sizeof *optional_fields; ++i)
-    if (read_be(&c, 1)) print_string_field(optional_fields[i], &c);
+    if (wire_read_be(&c, 1)) print_string_field(optional_fields[i], &c);
   release(out);
   return 1;
 }
 
 void take_app_key(RustBuffer out, char** secret_key_hex, char** pubkey_hex) {
-  cursor c = {out.data, (size_t)out.len, 0};
-  *secret_key_hex = read_string(&c);
-  *pubkey_hex = read_string(&c);
+  wire_cursor c = wire_cursor_of(out);
+  *secret_key_hex = wire_read_string(&c);
+  *pubkey_hex = wire_read_string(&c);
   release(out); /* the library wipes what it releases */
 }

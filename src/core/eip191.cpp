@@ -18,15 +18,27 @@ constexpr std::size_t kMinSecretKeyBytes = 24;
 // the illegal-argument callback only lets the call return 0.
 void ignore(const char*, void*) {}
 
+// Created on first use and never changed afterwards; destroyed when the
+// library is unloaded, so a host that dlclose()s it leaks nothing.
+class Context {
+ public:
+  Context() : c_(secp256k1_context_create(SECP256K1_CONTEXT_NONE)) {
+    if (c_ == nullptr) throw std::runtime_error("secp256k1: cannot create a context");
+    secp256k1_context_set_illegal_callback(c_, ignore, nullptr);
+    secp256k1_context_set_error_callback(c_, ignore, nullptr);
+  }
+  ~Context() { secp256k1_context_destroy(c_); }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+  const secp256k1_context* get() const noexcept { return c_; }
+
+ private:
+  secp256k1_context* c_;
+};
+
 const secp256k1_context* ctx() {
-  static const secp256k1_context* const context = [] {
-    secp256k1_context* c = secp256k1_context_create(SECP256K1_CONTEXT_NONE);
-    if (c == nullptr) throw std::runtime_error("secp256k1: cannot create a context");
-    secp256k1_context_set_illegal_callback(c, ignore, nullptr);
-    secp256k1_context_set_error_callback(c, ignore, nullptr);
-    return c;
-  }();
-  return context;
+  static const Context context;
+  return context.get();
 }
 
 void require(int ok, const char* what) {

@@ -167,10 +167,10 @@ auto lower(const V& v) {
     static_assert(std::is_same_v<V, AppKeyRecord>);
     return lower_record(v);
   } else if constexpr (t == Ty::Pkce) {
-    static_assert(std::is_same_v<V, PkceRecord>);
+    static_assert(std::is_same_v<V, core::Pkce>);
     return lower_record(v);
   } else if constexpr (t == Ty::Claims) {
-    static_assert(std::is_same_v<V, ClaimsRecord>);
+    static_assert(std::is_same_v<V, core::Claims>);
     return lower_record(v);
   }
 }

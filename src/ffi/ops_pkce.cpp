@@ -6,10 +6,7 @@ using namespace qsdk;
 
 QSDK_OPERATION(generate_pkce);
 QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_generate_pkce(RustCallStatus* status) {
-  return ffi::run<QSDK_OP(generate_pkce)>(status, [] {
-    core::Pkce p = core::generate_pkce();
-    return ffi::PkceRecord{std::move(p.verifier), std::move(p.challenge)};
-  });
+  return ffi::run<QSDK_OP(generate_pkce)>(status, [] { return core::generate_pkce(); });
 }
 
 QSDK_OPERATION(pkce_challenge);

@@ -31,12 +31,12 @@ void write(Writer& w, const AppKeyRecord& r) {
   w.string(r.pubkey_hex);
 }
 
-void write(Writer& w, const PkceRecord& r) {
+void write(Writer& w, const core::Pkce& r) {
   w.string(r.verifier);
   w.string(r.challenge);
 }
 
-void write(Writer& w, const ClaimsRecord& r) {
+void write(Writer& w, const core::Claims& r) {
   w.string(r.iss);
   w.string(r.sub);
   w.string(r.aud);

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "core/secret.hpp"
+#include "core/pkce.hpp"
 #include "core/sovereign.hpp"
+#include "core/token.hpp"
 #include "ffi/buffer.hpp"
 
 namespace qsdk::ffi {
@@ -31,29 +33,15 @@ struct AppKeyRecord {
   std::string pubkey_hex;
 };
 
-struct PkceRecord {
-  std::string verifier;
-  std::string challenge;
-};
-
-struct ClaimsRecord {
-  std::string iss;
-  std::string sub;
-  std::string aud;
-  std::uint64_t exp = 0;
-  std::uint64_t iat = 0;
-  std::optional<std::uint64_t> tid;
-  std::optional<std::string> nonce;
-};
-
 // The one conversion of the core token to its boundary form; writes the
 // capability lists as canonical JSON.
 DeedRecord to_record(const core::Deed& deed);
 
 void write(Writer& w, const DeedRecord& r);
 void write(Writer& w, const AppKeyRecord& r);
-void write(Writer& w, const PkceRecord& r);
-void write(Writer& w, const ClaimsRecord& r);
+// Pkce and Claims cross the boundary exactly as the core holds them.
+void write(Writer& w, const core::Pkce& r);
+void write(Writer& w, const core::Claims& r);
 
 DeedRecord read_deed(Reader& r);
 

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -128,6 +129,54 @@ class Cursor {
   Bytes b_;
   std::size_t pos_ = 0;
 };
+
+// The Deed record, field for field, and its wire form.
+struct Deed {
+  std::uint8_t v = 1;
+  std::string mode = "user-sig";
+  std::uint64_t tenant = 7;
+  std::string sub = "sub";
+  std::string aud = "aud";
+  std::string challenge = "c";
+  std::uint64_t exp = 99;
+  std::optional<std::string> root, proof, pubkey, signature, credential_pubkey, authenticator_data, client_data_json,
+      assertion_sig, signer, grants, delegations;
+
+  // The eleven optional fields in wire order.
+  std::array<std::optional<std::string>*, 11> optionals() {
+    return {&root, &proof, &pubkey, &signature, &credential_pubkey, &authenticator_data, &client_data_json,
+            &assertion_sig, &signer, &grants, &delegations};
+  }
+  bool operator==(const Deed&) const = default;
+};
+
+inline Bytes deed_bytes(Deed d) {
+  Bytes b;
+  put_u8(b, d.v);
+  put_string(b, d.mode);
+  put_u64(b, d.tenant);
+  put_string(b, d.sub);
+  put_string(b, d.aud);
+  put_string(b, d.challenge);
+  put_u64(b, d.exp);
+  for (auto* o : d.optionals()) put_opt_string(b, *o);
+  return b;
+}
+
+inline Deed read_deed(Bytes bytes) {
+  Cursor c(std::move(bytes));
+  Deed d;
+  d.v = c.u8();
+  d.mode = c.string();
+  d.tenant = c.u64();
+  d.sub = c.string();
+  d.aud = c.string();
+  d.challenge = c.string();
+  d.exp = c.u64();
+  for (auto* o : d.optionals()) *o = c.opt_string();
+  EXPECT_TRUE(c.at_end()) << "trailing bytes after the deed";
+  return d;
+}
 
 // A zeroed call status that releases whatever error buffer the call left.
 struct Status {

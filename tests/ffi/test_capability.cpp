@@ -279,52 +279,10 @@ TEST(ParentRef, LinkHashesTheCanonicalText) {
 // ---------------------------------------------------------------------------
 // mint_capability_deed
 
-struct Deed {
-  std::uint8_t v = 1;
-  std::string mode = "user-sig";
-  std::uint64_t tenant = 7;
-  std::string sub = "sub";
-  std::string aud = "aud";
-  std::string challenge = "c";
-  std::uint64_t exp = 99;
-  // root, proof, pubkey, signature, credential_pubkey, authenticator_data,
-  // client_data_json, assertion_sig, signer, grants, delegations
-  std::array<std::optional<std::string>, 11> opt{};
+using host::Deed;
 
-  std::optional<std::string>& grants() { return opt[9]; }
-  std::optional<std::string>& delegations() { return opt[10]; }
-  const std::optional<std::string>& grants() const { return opt[9]; }
-  const std::optional<std::string>& delegations() const { return opt[10]; }
-  bool operator==(const Deed&) const = default;
-};
-
-Bytes encode(const Deed& d) {
-  Bytes b;
-  host::put_u8(b, d.v);
-  host::put_string(b, d.mode);
-  host::put_u64(b, d.tenant);
-  host::put_string(b, d.sub);
-  host::put_string(b, d.aud);
-  host::put_string(b, d.challenge);
-  host::put_u64(b, d.exp);
-  for (const auto& o : d.opt) host::put_opt_string(b, o);
-  return b;
-}
-
-Deed decode(Bytes bytes) {
-  host::Cursor c(std::move(bytes));
-  Deed d;
-  d.v = c.u8();
-  d.mode = c.string();
-  d.tenant = c.u64();
-  d.sub = c.string();
-  d.aud = c.string();
-  d.challenge = c.string();
-  d.exp = c.u64();
-  for (auto& o : d.opt) o = c.opt_string();
-  EXPECT_TRUE(c.at_end());
-  return d;
-}
+Bytes encode(const Deed& d) { return host::deed_bytes(d); }
+Deed decode(Bytes bytes) { return host::read_deed(std::move(bytes)); }
 
 struct MintOutcome {
   int code = 0;
@@ -367,7 +325,7 @@ Deed full_deed() {
   d.aud = "";
   d.challenge = "  c  ";
   d.exp = 0;
-  for (std::size_t i = 0; i < 9; ++i) d.opt[i] = "field " + std::to_string(i) + " \"raw\"";
+  for (std::size_t i = 0; i < 9; ++i) *d.optionals()[i] = "field " + std::to_string(i) + " \"raw\"";
   return d;
 }
 
@@ -376,18 +334,18 @@ TEST(CapabilityDeed, AttachesCanonicalListsAndKeepsEverythingElse) {
   const MintOutcome empty = mint(base, "[]", " [ ] ");
   ASSERT_EQ(empty.code, 0) << empty.message;
   Deed want = base;
-  want.grants() = "[]";
-  want.delegations() = "[]";
+  want.grants = "[]";
+  want.delegations = "[]";
   EXPECT_EQ(empty.deed, want);
 
   // Existing lists are replaced, not merged.
   Deed carrying = base;
-  carrying.grants() = R"([{"res":"old","act":[],"cav":{}}])";
-  carrying.delegations() = "[" + ok(delegate(Terms{}, std::nullopt, "aa")) + "]";
+  carrying.grants = R"([{"res":"old","act":[],"cav":{}}])";
+  carrying.delegations = "[" + ok(delegate(Terms{}, std::nullopt, "aa")) + "]";
   const MintOutcome replaced = mint(carrying, R"([{"cav":{"exp":1},"act":["w"],"res":"new"}])", "[]");
   ASSERT_EQ(replaced.code, 0) << replaced.message;
-  EXPECT_EQ(replaced.deed.grants(), R"([{"res":"new","act":["w"],"cav":{"exp":1}}])");
-  EXPECT_EQ(replaced.deed.delegations(), "[]");
+  EXPECT_EQ(replaced.deed.grants, R"([{"res":"new","act":["w"],"cav":{"exp":1}}])");
+  EXPECT_EQ(replaced.deed.delegations, "[]");
 }
 
 TEST(CapabilityDeed, ChainComesBackCanonicalWithUnchangedLinkHashes) {
@@ -409,23 +367,23 @@ TEST(CapabilityDeed, ChainComesBackCanonicalWithUnchangedLinkHashes) {
   l1_spelled.insert(1, "\n  \"salt\": null,\n  \"x\": 0,\n  ");
   const MintOutcome m = mint(Deed{}, first.grants, "[\n" + l1_spelled + " ,\n " + l2 + "\n]");
   ASSERT_EQ(m.code, 0) << m.message;
-  EXPECT_EQ(m.deed.delegations(), "[" + l1 + "," + l2 + "]");
+  EXPECT_EQ(m.deed.delegations, "[" + l1 + "," + l2 + "]");
   EXPECT_EQ(ok(text_op("parent_ref_hash_link", l1_spelled)), second.parent);
 
   // Links that do not fit together are carried all the same.
   const MintOutcome loose = mint(Deed{}, "[]", "[" + l2 + "," + l2 + "]");
   ASSERT_EQ(loose.code, 0) << loose.message;
-  EXPECT_EQ(loose.deed.delegations(), "[" + l2 + "," + l2 + "]");
+  EXPECT_EQ(loose.deed.delegations, "[" + l2 + "," + l2 + "]");
 }
 
 TEST(CapabilityDeed, RefusalsInOrder) {
   Deed bad_grants;
-  bad_grants.grants() = "[1]";
+  bad_grants.grants = "[1]";
   Deed bad_chain;
-  bad_chain.grants() = "[]";
-  bad_chain.delegations() = "{}";
+  bad_chain.grants = "[]";
+  bad_chain.delegations = "{}";
   Deed bad_both = bad_grants;
-  bad_both.delegations() = "{}";
+  bad_both.delegations = "{}";
   struct Case {
     std::string what;
     Deed base;

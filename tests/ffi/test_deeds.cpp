@@ -43,32 +43,9 @@ Bytes unhex(std::string_view s) {
 std::string hex(const Bytes& b) { return host::TestWallet::hex(b.data(), b.size()); }
 
 // A deed read back from its wire form.
-struct Deed {
-  std::uint8_t v = 0;
-  std::string mode;
-  std::uint64_t tenant = 0;
-  std::string sub, aud, challenge;
-  std::uint64_t exp = 0;
-  std::optional<std::string> root, proof, pubkey, signature, credential_pubkey, authenticator_data, client_data_json,
-      assertion_sig, signer, grants, delegations;
-};
+using host::Deed;
 
-Deed read_deed(const std::string& wire) {
-  host::Cursor c(Bytes(wire.begin(), wire.end()));
-  Deed d;
-  d.v = c.u8();
-  d.mode = c.string();
-  d.tenant = c.u64();
-  d.sub = c.string();
-  d.aud = c.string();
-  d.challenge = c.string();
-  d.exp = c.u64();
-  for (auto* f : {&d.root, &d.proof, &d.pubkey, &d.signature, &d.credential_pubkey, &d.authenticator_data,
-                  &d.client_data_json, &d.assertion_sig, &d.signer, &d.grants, &d.delegations})
-    *f = c.opt_string();
-  EXPECT_TRUE(c.at_end()) << "trailing bytes after the deed";
-  return d;
-}
+Deed read_deed(const std::string& wire) { return host::read_deed(Bytes(wire.begin(), wire.end())); }
 
 // Expected outcome of a call: a value (text, or the deed's wire bytes) or an Sdk message.
 struct Expect {

@@ -187,3 +187,43 @@ TEST(Buffers, ReserveGrowsToLargestOfNeedDoubleAndEight) {
 }
 
 }  // namespace
+
+namespace {
+
+using DelegateFn = RustBuffer(std::uint64_t, RustBuffer, RustBuffer, RustBuffer, std::uint64_t, RustBuffer,
+                              std::uint64_t, RustBuffer, RustBuffer, RustBuffer, RustCallStatus*);
+
+// Optional arguments are lifted like any nested value; the failure names the
+// argument, and every other buffer of the call is still released (the
+// sanitizer build checks that nothing leaks).
+TEST(Frame, OptionalArgumentLiftFailures) {
+  auto* delegate = host::lib().op<DelegateFn>("delegate");
+  const std::pair<Bytes, std::string> cases[] = {
+      {Bytes{0x02}, "Failed to convert arg 'pubkey_hex':\nunexpected tag byte for Option"},
+      {Bytes{}, "Failed to convert arg 'pubkey_hex':\nnot enough bytes remaining in buffer (0 < 1)"},
+      {Bytes{0x00, 0x00}, "Failed to convert arg 'pubkey_hex':\njunk data left in buffer after lifting (count: 1)"},
+      {Bytes{0x01, 0x00, 0x00, 0x00, 0x02, 'a'}, "Failed to convert arg 'pubkey_hex':\nnot enough bytes remaining in buffer (1 < 2)"},
+      {Bytes{0x01, 0x00, 0x00, 0x00, 0x01, 0xc3}, "Failed to convert arg 'pubkey_hex':\nincomplete utf-8 byte sequence from index 0"},
+  };
+  for (const auto& [pubkey, message] : cases) {
+    host::Status st;
+    RustBuffer out = delegate(1, host::text("iss"), host::text("to"), host::text("[]"), 2, host::text(std::string(64, 'a')),
+                              3, host::text(std::string(64, 'b')), host::buffer(pubkey), host::text("00"), &st);
+    EXPECT_EQ(st.code(), 2) << message;
+    EXPECT_EQ(st.internal_message(), message);
+    EXPECT_EQ(out.data, nullptr);
+  }
+}
+
+// The first argument that cannot be lifted is the one reported.
+TEST(Frame, FirstUnliftableArgumentWins) {
+  auto* delegate = host::lib().op<DelegateFn>("delegate");
+  host::Status st;
+  RustBuffer out = delegate(1, host::buffer(Bytes{0xff}), host::text("to"), host::text("[]"), 2, host::text("x"), 3,
+                            host::text("y"), host::buffer(Bytes{0x07}), host::text("00"), &st);
+  EXPECT_EQ(st.code(), 2);
+  EXPECT_EQ(st.internal_message(), "Failed to convert arg 'iss':\ninvalid utf-8 sequence of 1 bytes from index 0");
+  EXPECT_EQ(out.data, nullptr);
+}
+
+}  // namespace
