@@ -76,7 +76,7 @@ bool valid_utf8(const std::uint8_t* p, std::size_t n) {
 }
 
 // ---------------------------------------------------------------------------
-// Arguments: first read from the input into specifications, so that the same
+// Arguments: first read from the input into plans, so that the same
 // call can be made again with fresh buffers.
 
 void put_i32(Bytes& out, std::uint32_t v) {
@@ -121,7 +121,7 @@ Bytes encode(Ty t, fuzz::Input& in) {
 // Buffers that break the invariants: they must be neither read nor freed.
 enum class Shape : std::uint8_t { Library, NullWithCapacity, NullWithLength, LengthOverCapacity, Null };
 
-struct ArgSpec {
+struct ArgPlan {
   std::uint64_t scalar = 0;
   Shape shape = Shape::Library;
   Bytes bytes;
@@ -129,8 +129,8 @@ struct ArgSpec {
 
 // Mode byte: mostly a proper argument, sometimes raw bytes, sometimes a
 // buffer that breaks the invariants.
-[[maybe_unused]] ArgSpec read_spec(Ty t, fuzz::Input& in) {
-  ArgSpec s;
+[[maybe_unused]] ArgPlan read_plan(Ty t, fuzz::Input& in) {
+  ArgPlan s;
   if (t == Ty::U64) {
     s.scalar = in.u64();
     return s;
@@ -150,7 +150,7 @@ struct ArgSpec {
   return s;
 }
 
-[[maybe_unused]] RustBuffer make_buffer(const ArgSpec& s) {
+[[maybe_unused]] RustBuffer make_buffer(const ArgPlan& s) {
   static std::uint8_t scratch[8];
   switch (s.shape) {
     case Shape::NullWithCapacity: return RustBuffer{5, 0, nullptr};
@@ -163,14 +163,14 @@ struct ArgSpec {
 }
 
 template <Ty t>
-iface::CType<t> make_argument(const ArgSpec& s) {
+iface::CType<t> make_argument(const ArgPlan& s) {
   if constexpr (t == Ty::U64) return s.scalar;
   else if constexpr (t == Ty::Bool) return static_cast<std::int8_t>(s.scalar);
   else return make_buffer(s);
 }
 
 // The text an argument carries, when it reaches the operation as text.
-[[maybe_unused]] std::optional<std::string_view> text_of(const ArgSpec& s) {
+[[maybe_unused]] std::optional<std::string_view> text_of(const ArgPlan& s) {
   if (s.shape == Shape::Null) return std::string_view();
   if (s.shape != Shape::Library || !valid_utf8(s.bytes.data(), s.bytes.size())) return std::nullopt;
   return as_text(s.bytes);
@@ -267,7 +267,7 @@ std::vector<std::pair<std::string_view, std::optional<std::string_view>>> read_r
   violated("record field missing");
 }
 
-void check_failure(const RustCallStatus& st, const std::vector<ArgSpec>& specs) {
+void check_failure(const RustCallStatus& st, const std::vector<ArgPlan>& plans) {
   const RustBuffer& e = st.error_buf;
   if (e.data == nullptr || e.len > e.capacity) violated("error buffer malformed");
   if (st.code == 2) {
@@ -280,7 +280,7 @@ void check_failure(const RustCallStatus& st, const std::vector<ArgSpec>& specs) 
         if (message.starts_with(std::string("Failed to convert arg '") + std::string(op().args[i].name) + "':\n")) return;
       violated("lift failure names no declared argument");
     }
-    const bool broken = std::ranges::any_of(specs, [](const ArgSpec& s) {
+    const bool broken = std::ranges::any_of(plans, [](const ArgPlan& s) {
       return s.shape != Shape::Library && s.shape != Shape::Null;
     });
     if (!broken) violated("internal failure with well-formed buffers");
@@ -300,12 +300,12 @@ void check_failure(const RustCallStatus& st, const std::vector<ArgSpec>& specs) 
 }
 
 template <class R>
-Outcome to_outcome(const R& result, RustCallStatus& st, const std::vector<ArgSpec>& specs) {
+Outcome to_outcome(const R& result, RustCallStatus& st, const std::vector<ArgPlan>& plans) {
   Outcome o;
   o.code = st.code;
   if (st.code != 0 && st.code != 1 && st.code != 2) violated("status code out of range");
   if (st.code != 0) {
-    check_failure(st, specs);
+    check_failure(st, plans);
     if constexpr (std::is_same_v<R, RustBuffer>) {
       if (result.data != nullptr || result.len != 0 || result.capacity != 0) violated("failure returned a non-zero buffer");
     } else if (result != 0) {
@@ -328,15 +328,15 @@ Outcome to_outcome(const R& result, RustCallStatus& st, const std::vector<ArgSpe
 }
 
 template <std::size_t... J>
-Outcome call(const std::vector<ArgSpec>& specs, std::index_sequence<J...>) {
+Outcome call(const std::vector<ArgPlan>& plans, std::index_sequence<J...>) {
   using Fn = std::remove_pointer_t<iface::CFn<kOp>>;
   static auto* fn = export_named<Fn>("uniffi_quorvel_sdk_uniffi_fn_func_" + std::string(op().name));
   RustCallStatus st{};
-  auto result = fn(make_argument<op().args[J].type>(specs[J])..., &st);
-  return to_outcome(result, st, specs);
+  auto result = fn(make_argument<op().args[J].type>(plans[J])..., &st);
+  return to_outcome(result, st, plans);
 }
 
-Outcome call(const std::vector<ArgSpec>& specs) { return call(specs, std::make_index_sequence<op().argc>{}); }
+Outcome call(const std::vector<ArgPlan>& plans) { return call(plans, std::make_index_sequence<op().argc>{}); }
 
 // Another export with text arguments only, for cross-checks.
 [[maybe_unused]] Outcome call_text(const char* name, std::string_view arg) {
@@ -377,7 +377,7 @@ void check_canonical(std::optional<std::string_view> text, Parse parse, Write wr
   if (!parsed || write(*parsed) != *text) violated(what);
 }
 
-void check_success(const std::vector<ArgSpec>& specs, const Outcome& out) {
+void check_success(const std::vector<ArgPlan>& plans, const Outcome& out) {
   if (op().result == Ty::String && !valid_utf8(out.value.data(), out.value.size())) violated("text result is not UTF-8");
   if (record_of(op().result) != nullptr) read_record(op().result, out.value);
   const std::string_view text = as_text(out.value);
@@ -388,7 +388,7 @@ void check_success(const std::vector<ArgSpec>& specs, const Outcome& out) {
     if (again.value != out.value) violated("normalize_origin not idempotent");
   } else if constexpr (is_op("parent_ref_hash_link")) {
     if (out.value.size() != 64 || !lower_hex(text)) violated("reference is not 64 lower-case hex digits");
-    const auto arg = text_of(specs[0]);
+    const auto arg = text_of(plans[0]);
     if (!arg) violated("a text that cannot be lifted was hashed");
     check_link_reference(*arg, out.value);
   } else if constexpr (is_op("delegate")) {
@@ -415,25 +415,25 @@ void check_success(const std::vector<ArgSpec>& specs, const Outcome& out) {
 
 // The same arguments give the same outcome, byte for byte: a difference would
 // mean a read of uninitialised or shared memory. PKCE is random by design.
-void check_repeatable(const std::vector<ArgSpec>& specs, const Outcome& first) {
+void check_repeatable(const std::vector<ArgPlan>& plans, const Outcome& first) {
   if constexpr (is_op("generate_pkce")) return;
-  if (call(specs) != first) violated("the same arguments gave another outcome");
+  if (call(plans) != first) violated("the same arguments gave another outcome");
 }
 
 template <std::size_t... J>
-std::vector<ArgSpec> read_specs(fuzz::Input& in, std::index_sequence<J...>) {
-  std::vector<ArgSpec> specs;
-  (specs.push_back(read_spec(op().args[J].type, in)), ...);
-  return specs;
+std::vector<ArgPlan> read_plans(fuzz::Input& in, std::index_sequence<J...>) {
+  std::vector<ArgPlan> plans;
+  (plans.push_back(read_plan(op().args[J].type, in)), ...);
+  return plans;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input in(data, size);
-  const std::vector<ArgSpec> specs = read_specs(in, std::make_index_sequence<op().argc>{});
-  const Outcome out = call(specs);
-  if (out.code == 0) check_success(specs, out);
-  check_repeatable(specs, out);
+  const std::vector<ArgPlan> plans = read_plans(in, std::make_index_sequence<op().argc>{});
+  const Outcome out = call(plans);
+  if (out.code == 0) check_success(plans, out);
+  check_repeatable(plans, out);
   return 0;
 }
