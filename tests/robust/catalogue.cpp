@@ -48,10 +48,10 @@ std::vector<Arg> link_args(const std::string& grants, const std::optional<std::s
   return args;
 }
 
-DeedFields carrying(const std::string& grants, const std::string& chain) {
-  DeedFields d;
-  d.opt[9] = grants;
-  d.opt[10] = chain;
+host::Deed carrying(const std::string& grants, const std::string& chain) {
+  host::Deed d;
+  d.grants = grants;
+  d.delegations = chain;
   return d;
 }
 

@@ -82,19 +82,6 @@ Arg opt_text(const std::optional<std::string>& s) {
   return Arg::raw(std::move(out));
 }
 
-Bytes encode_deed(const DeedFields& d) {
-  Bytes b;
-  host::put_u8(b, d.v);
-  host::put_string(b, d.mode);
-  host::put_u64(b, d.tenant);
-  host::put_string(b, d.sub);
-  host::put_string(b, d.aud);
-  host::put_string(b, d.challenge);
-  host::put_u64(b, d.exp);
-  for (const auto& o : d.opt) host::put_opt_string(b, o);
-  return b;
-}
-
 std::string Outcome::message() const {
   if (code == 2) return std::string(error.begin(), error.end());
   if (code == 1 && error.size() >= 8) return std::string(error.begin() + 8, error.end());

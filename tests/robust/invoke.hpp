@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ffi/host.hpp"
 #include "quorvel_sdk_uniffi.h"
 
 namespace robust {
@@ -37,19 +38,8 @@ struct Arg {
 Arg byte_array(const Bytes& b);
 Arg opt_text(const std::optional<std::string>& s);
 
-// A Deed record's fields, encoded in wire order by deed().
-struct DeedFields {
-  std::uint8_t v = 1;
-  std::string mode = "user-sig";
-  std::uint64_t tenant = 7;
-  std::string sub = "sub", aud = "aud", challenge = "c";
-  std::uint64_t exp = 99;
-  // root, proof, pubkey, signature, credential_pubkey, authenticator_data,
-  // client_data_json, assertion_sig, signer, grants, delegations
-  std::vector<std::optional<std::string>> opt = std::vector<std::optional<std::string>>(11);
-};
-Bytes encode_deed(const DeedFields& d);
-inline Arg deed(const DeedFields& d) { return Arg::raw(encode_deed(d)); }
+// A Deed argument (host.hpp's record and wire form).
+inline Arg deed(const host::Deed& d) { return Arg::raw(host::deed_bytes(d)); }
 
 // What a call gave back, every buffer copied and released: the status code,
 // the result (a scalar result as its 8 big-endian bytes) and the error buffer.

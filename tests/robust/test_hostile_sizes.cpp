@@ -164,7 +164,7 @@ TEST(HostileSizes, HundredThousandLinkChain) {
   static const std::string link = link_json();
   static const std::string next = "," + link;
   const HostileCase chain = {"mint_capability_deed: 100,000-link chain", {{"["}, {link}, {next, kLinks - 1}, {"]"}},
-                             [](RustBuffer b) { return call<MintFn>("mint_capability_deed", host::buffer(encode_deed({})), text("[]"), b); },
+                             [](RustBuffer b) { return call<MintFn>("mint_capability_deed", host::buffer(host::deed_bytes({})), text("[]"), b); },
                              {0}};
   run(chain);
 }

@@ -115,7 +115,7 @@ std::vector<Malformed> malformed(Ty t) {
               {"short text", Arg::raw(bytes_of({1, 0, 0, 0, 5, 'a'})), not_enough(1, 5)},
               {"invalid UTF-8", Arg::raw(bytes_of({1, 0, 0, 0, 1, 0xff})), ""}};
     case Ty::Deed: {
-      const Bytes good = encode_deed({});
+      const Bytes good = host::deed_bytes({});
       Bytes truncated(good.begin(), good.end() - 1), junk_deed = good, bad_tag = good, bad_utf8 = good, neg = good;
       junk_deed.push_back(0);
       bad_tag.back() = 2;
