@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/capability_json.hpp"
+#include "core/json.hpp"
 #include "core/codec.hpp"
 #include "core/hash.hpp"
 #include "core/url.hpp"
@@ -201,6 +202,12 @@ class Nested {
     need(n);
     pos_ += n;
   }
+  std::uint64_t u64() {
+    need(8);
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v = v << 8 | b_[pos_++];
+    return v;
+  }
   std::string_view string() {
     std::uint32_t n = 0;
     for (int i = 0; i < 4; ++i) n = n << 8 | u8();
@@ -377,6 +384,28 @@ void check_canonical(std::optional<std::string_view> text, Parse parse, Write wr
   if (!parsed || write(*parsed) != *text) violated(what);
 }
 
+// Claims come back only for the expected issuer and audience, and unexpired
+// (60 seconds of allowance).
+[[maybe_unused]] void check_claims(const std::vector<ArgPlan>& plans, const Bytes& claims) {
+  Nested n(claims);
+  const std::string_view iss = n.string();
+  n.string();
+  const std::string_view aud = n.string();
+  const std::uint64_t exp = n.u64();
+  if (iss != text_of(plans[2]) || aud != text_of(plans[3])) violated("claims of another issuer or audience");
+  const std::uint64_t limit = exp > UINT64_MAX - 60 ? UINT64_MAX : exp + 60;
+  if (plans[4].scalar > limit) violated("an expired token verified");
+}
+
+// A key's thumbprint does not depend on member order, spacing or extra
+// members: the key re-written with sorted members has the same one.
+[[maybe_unused]] void check_thumbprint_spelling(const std::vector<ArgPlan>& plans, const Bytes& thumbprint) {
+  const auto jwk = core::json::parse(text_of(plans[0]).value_or(""));
+  if (!jwk) return;  // the thumbprint reader may accept what the generic one refuses
+  const Outcome again = call_text("issuer_key_id", core::json::to_text(*jwk));
+  if (again.code != 0 || again.value != thumbprint) violated("another spelling of the key has another thumbprint");
+}
+
 void check_success(const std::vector<ArgPlan>& plans, const Outcome& out) {
   if (op().result == Ty::String && !valid_utf8(out.value.data(), out.value.size())) violated("text result is not UTF-8");
   if (record_of(op().result) != nullptr) read_record(op().result, out.value);
@@ -408,6 +437,11 @@ void check_success(const std::vector<ArgPlan>& plans, const Outcome& out) {
     if (!parsed || parsed->href() != text) violated("authorisation URL does not re-parse to itself");
   } else if constexpr (is_op("delegation_binding") || is_op("user_binding")) {
     if (out.value.size() % 2 != 0 || !lower_hex(text)) violated("binding is not lower-case hex");
+  } else if constexpr (is_op("verify_token_at")) {
+    check_claims(plans, out.value);
+  } else if constexpr (is_op("issuer_key_id")) {
+    if (out.value.size() != 64 || !lower_hex(text)) violated("thumbprint is not 64 lower-case hex digits");
+    check_thumbprint_spelling(plans, out.value);
   } else if constexpr (is_op("is_origin_voucher_calldata")) {
     if (out.value.size() != 4 + 100 || out.value[3] != 100) violated("call data is not selector and three words");
   }
