@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "core/capability_json.hpp"
-#include "core/json.hpp"
 #include "core/codec.hpp"
 #include "core/hash.hpp"
+#include "core/json.hpp"
 #include "core/url.hpp"
 #include "core/utf8.hpp"
 #include "ffi/interface.hpp"
@@ -203,9 +203,8 @@ class Nested {
     pos_ += n;
   }
   std::uint64_t u64() {
-    need(8);
     std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = v << 8 | b_[pos_++];
+    for (int i = 0; i < 8; ++i) v = v << 8 | u8();
     return v;
   }
   std::string_view string() {
