@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/capability_json.hpp"
-#include "core/json.hpp"
+#include "capability/capability_json.hpp"
+#include "json/json.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/discovery.hpp"
+#include "origin/origin.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string origin(reinterpret_cast<const char*>(data), size);

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/authorize_url.hpp"
-#include "core/url.hpp"
+#include "oauth/authorize_url.hpp"
+#include "url/url.hpp"
 
 namespace {
 

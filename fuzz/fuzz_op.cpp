@@ -16,14 +16,14 @@
 #include <utility>
 #include <vector>
 
-#include "core/capability_json.hpp"
-#include "core/codec.hpp"
-#include "core/hash.hpp"
-#include "core/json.hpp"
-#include "core/url.hpp"
-#include "core/utf8.hpp"
+#include "base/codec.hpp"
+#include "base/utf8.hpp"
+#include "capability/capability_json.hpp"
+#include "crypto/hash.hpp"
 #include "ffi/interface.hpp"
 #include "input.hpp"
+#include "json/json.hpp"
+#include "url/url.hpp"
 
 namespace {
 

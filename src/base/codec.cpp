@@ -1,8 +1,8 @@
-#include "core/codec.hpp"
+#include "base/codec.hpp"
 
 #include <array>
 
-#include "core/text.hpp"
+#include "base/text.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/secret.hpp"
+#include "base/secret.hpp"
 
 namespace qsdk::core {
 

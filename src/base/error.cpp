@@ -1,4 +1,4 @@
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace qsdk::core {
 

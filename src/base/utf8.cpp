@@ -1,6 +1,6 @@
-#include "core/utf8.hpp"
+#include "base/utf8.hpp"
 
-#include "core/text.hpp"
+#include "base/text.hpp"
 
 namespace qsdk::core {
 namespace {

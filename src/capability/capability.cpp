@@ -1,10 +1,10 @@
-#include "core/capability.hpp"
+#include "capability/capability.hpp"
 
 #include <string_view>
 #include <utility>
 
-#include "core/capability_json.hpp"
-#include "core/sovereign.hpp"
+#include "capability/capability_json.hpp"
+#include "deed/deed.hpp"
 
 namespace qsdk::core {
 

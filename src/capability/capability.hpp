@@ -10,9 +10,9 @@
 #include <variant>
 #include <vector>
 
-#include "core/codec.hpp"
-#include "core/hash.hpp"
-#include "core/json.hpp"
+#include "base/codec.hpp"
+#include "crypto/hash.hpp"
+#include "json/json.hpp"
 
 namespace qsdk::core {
 

@@ -1,9 +1,9 @@
-#include "core/capability_json.hpp"
+#include "capability/capability_json.hpp"
 
 #include <algorithm>
 
-#include "core/codec.hpp"
-#include "core/json.hpp"
+#include "base/codec.hpp"
+#include "json/json.hpp"
 
 namespace qsdk::core {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/capability.hpp"
-#include "core/error.hpp"
+#include "base/error.hpp"
+#include "capability/capability.hpp"
 
 namespace qsdk::core {
 

@@ -1,4 +1,4 @@
-#include "core/hash.hpp"
+#include "crypto/hash.hpp"
 
 #include <cryptopp/keccak.h>
 #include <openssl/evp.h>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "core/codec.hpp"
+#include "base/codec.hpp"
 
 namespace qsdk::core {
 

@@ -1,4 +1,4 @@
-#include "core/kdf.hpp"
+#include "crypto/hkdf.hpp"
 
 #include <openssl/core_names.h>
 #include <openssl/kdf.h>

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "core/codec.hpp"
-#include "core/secret.hpp"
+#include "base/codec.hpp"
+#include "base/secret.hpp"
 
 namespace qsdk::core {
 

@@ -6,7 +6,7 @@
 // silenced in this file only.
 #define OPENSSL_SUPPRESS_DEPRECATED
 
-#include "core/p256.hpp"
+#include "crypto/p256.hpp"
 
 #include <openssl/bn.h>
 #include <openssl/ec.h>

@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 
-#include "core/codec.hpp"
-#include "core/hash.hpp"
+#include "base/codec.hpp"
+#include "crypto/hash.hpp"
 
 namespace qsdk::core::p256 {
 

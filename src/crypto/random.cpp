@@ -1,4 +1,4 @@
-#include "core/os_random.hpp"
+#include "crypto/random.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "core/eip191.hpp"
+#include "crypto/secp256k1.hpp"
 
 #include <secp256k1_recovery.h>
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/codec.hpp"
-#include "core/error.hpp"
-#include "core/hash.hpp"
-#include "core/secret.hpp"
+#include "base/codec.hpp"
+#include "base/error.hpp"
+#include "base/secret.hpp"
+#include "crypto/hash.hpp"
 
 namespace qsdk::core {
 

@@ -1,7 +1,7 @@
-#include "core/adminsig.hpp"
+#include "deed/adminsig.hpp"
 
-#include "core/eip191.hpp"
-#include "core/text.hpp"
+#include "base/text.hpp"
+#include "crypto/secp256k1.hpp"
 
 namespace qsdk::core {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/codec.hpp"
-#include "core/error.hpp"
-#include "core/sovereign.hpp"
+#include "base/codec.hpp"
+#include "base/error.hpp"
+#include "deed/deed.hpp"
 
 namespace qsdk::core {
 

@@ -1,8 +1,8 @@
-#include "core/sovereign.hpp"
+#include "deed/deed.hpp"
 
 #include <algorithm>
 
-#include "core/hash.hpp"
+#include "crypto/hash.hpp"
 
 namespace qsdk::core {
 

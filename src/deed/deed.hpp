@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/capability.hpp"
-#include "core/codec.hpp"
-#include "core/eip191.hpp"
-#include "core/error.hpp"
+#include "base/codec.hpp"
+#include "base/error.hpp"
+#include "capability/capability.hpp"
+#include "crypto/secp256k1.hpp"
 
 namespace qsdk::core {
 

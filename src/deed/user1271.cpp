@@ -1,7 +1,7 @@
-#include "core/user1271.hpp"
+#include "deed/user1271.hpp"
 
-#include "core/discovery.hpp"
-#include "core/text.hpp"
+#include "base/text.hpp"
+#include "origin/origin.hpp"
 
 namespace qsdk::core {
 

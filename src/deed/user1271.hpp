@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/eip191.hpp"
-#include "core/error.hpp"
-#include "core/sovereign.hpp"
+#include "base/error.hpp"
+#include "crypto/secp256k1.hpp"
+#include "deed/deed.hpp"
 
 namespace qsdk::core {
 

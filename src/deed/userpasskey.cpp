@@ -1,12 +1,12 @@
-#include "core/userpasskey.hpp"
+#include "deed/userpasskey.hpp"
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
 
-#include "core/discovery.hpp"
-#include "core/text.hpp"
+#include "base/text.hpp"
+#include "origin/origin.hpp"
 
 namespace qsdk::core {
 namespace {

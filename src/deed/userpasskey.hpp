@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/error.hpp"
-#include "core/sovereign.hpp"
+#include "base/error.hpp"
+#include "deed/deed.hpp"
 
 namespace qsdk::core {
 

@@ -1,11 +1,11 @@
-#include "core/usersig.hpp"
+#include "deed/usersig.hpp"
 
 #include <stdexcept>
 
-#include "core/discovery.hpp"
-#include "core/hash.hpp"
-#include "core/kdf.hpp"
-#include "core/text.hpp"
+#include "base/text.hpp"
+#include "crypto/hash.hpp"
+#include "crypto/hkdf.hpp"
+#include "origin/origin.hpp"
 
 namespace qsdk::core {
 namespace {

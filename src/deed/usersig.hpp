@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "core/codec.hpp"
-#include "core/eip191.hpp"
-#include "core/error.hpp"
-#include "core/secret.hpp"
-#include "core/sovereign.hpp"
+#include "base/codec.hpp"
+#include "base/error.hpp"
+#include "base/secret.hpp"
+#include "crypto/secp256k1.hpp"
+#include "deed/deed.hpp"
 
 namespace qsdk::core {
 

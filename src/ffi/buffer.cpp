@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include "core/text.hpp"
+#include "base/text.hpp"
 #include <limits>
 
-#include "core/utf8.hpp"
+#include "base/utf8.hpp"
 
 namespace qsdk::ffi {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "core/utf8.hpp"
+#include "base/utf8.hpp"
 
 namespace qsdk::ffi {
 

@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/error.hpp"
-#include "core/sovereign.hpp"
+#include "base/error.hpp"
+#include "deed/deed.hpp"
 #include "ffi/buffer.hpp"
 #include "ffi/interface.hpp"
 #include "ffi/records.hpp"

@@ -3,9 +3,9 @@
 // host's errors are promised, then calls the core.
 #include <algorithm>
 
-#include "core/capability.hpp"
-#include "core/capability_json.hpp"
-#include "core/codec.hpp"
+#include "base/codec.hpp"
+#include "capability/capability.hpp"
+#include "capability/capability_json.hpp"
 #include "ffi/frame.hpp"
 
 using namespace qsdk;

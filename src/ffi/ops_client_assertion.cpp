@@ -1,6 +1,6 @@
 // Client assertion exports.
-#include "core/client_assertion.hpp"
 #include "ffi/frame.hpp"
+#include "oauth/client_assertion.hpp"
 
 using namespace qsdk;
 

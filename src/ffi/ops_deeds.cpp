@@ -1,13 +1,13 @@
 // Identity deed exports: each prepares its arguments (prefix rule, hex
 // decoding, origin canonicalisation) in the order its contract fixes, then
 // calls the core.
-#include "core/adminsig.hpp"
-#include "core/discovery.hpp"
-#include "core/eip191.hpp"
-#include "core/user1271.hpp"
-#include "core/userpasskey.hpp"
-#include "core/usersig.hpp"
+#include "crypto/secp256k1.hpp"
+#include "deed/adminsig.hpp"
+#include "deed/user1271.hpp"
+#include "deed/userpasskey.hpp"
+#include "deed/usersig.hpp"
 #include "ffi/frame.hpp"
+#include "origin/origin.hpp"
 
 using namespace qsdk;
 using core::ErrorKind;

@@ -1,6 +1,6 @@
 // Authorisation URL export.
-#include "core/authorize_url.hpp"
 #include "ffi/frame.hpp"
+#include "oauth/authorize_url.hpp"
 
 using namespace qsdk;
 

@@ -1,6 +1,6 @@
 // Origin exports.
-#include "core/discovery.hpp"
 #include "ffi/frame.hpp"
+#include "origin/origin.hpp"
 
 using namespace qsdk;
 

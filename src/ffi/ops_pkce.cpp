@@ -1,6 +1,6 @@
 // PKCE exports.
-#include "core/pkce.hpp"
 #include "ffi/frame.hpp"
+#include "oauth/pkce.hpp"
 
 using namespace qsdk;
 

@@ -1,7 +1,7 @@
 // Token verification and issuer key id exports.
-#include "core/thumbprint.hpp"
-#include "core/token.hpp"
 #include "ffi/frame.hpp"
+#include "oauth/thumbprint.hpp"
+#include "oauth/token.hpp"
 
 using namespace qsdk;
 

@@ -1,6 +1,6 @@
 // Origin vouch exports.
-#include "core/originvouch.hpp"
 #include "ffi/frame.hpp"
+#include "vouch/originvouch.hpp"
 
 using namespace qsdk;
 

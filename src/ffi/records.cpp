@@ -1,6 +1,6 @@
 #include "ffi/records.hpp"
 
-#include "core/capability_json.hpp"
+#include "capability/capability_json.hpp"
 
 namespace qsdk::ffi {
 

@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "core/secret.hpp"
-#include "core/pkce.hpp"
-#include "core/sovereign.hpp"
-#include "core/token.hpp"
+#include "base/secret.hpp"
+#include "deed/deed.hpp"
 #include "ffi/buffer.hpp"
+#include "oauth/pkce.hpp"
+#include "oauth/token.hpp"
 
 namespace qsdk::ffi {
 

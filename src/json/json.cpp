@@ -1,4 +1,4 @@
-#include "core/json.hpp"
+#include "json/json.hpp"
 
 #include <rapidjson/reader.h>
 

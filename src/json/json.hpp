@@ -38,7 +38,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/text.hpp"
+#include "base/text.hpp"
 
 namespace qsdk::core::json {
 

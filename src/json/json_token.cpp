@@ -1,4 +1,4 @@
-#include "core/json_token.hpp"
+#include "json/json_token.hpp"
 
 #include <algorithm>
 

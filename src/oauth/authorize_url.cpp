@@ -1,9 +1,9 @@
-#include "core/authorize_url.hpp"
+#include "oauth/authorize_url.hpp"
 
 #include <array>
 #include <utility>
 
-#include "core/url.hpp"
+#include "url/url.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -1,8 +1,8 @@
-#include "core/client_assertion.hpp"
+#include "oauth/client_assertion.hpp"
 
-#include "core/codec.hpp"
-#include "core/eip191.hpp"
-#include "core/text.hpp"
+#include "base/codec.hpp"
+#include "base/text.hpp"
+#include "crypto/secp256k1.hpp"
 
 namespace qsdk::core {
 

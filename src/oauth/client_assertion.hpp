@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace qsdk::core {
 

@@ -1,11 +1,11 @@
-#include "core/pkce.hpp"
+#include "oauth/pkce.hpp"
 
 #include <array>
 
-#include "core/codec.hpp"
-#include "core/hash.hpp"
-#include "core/os_random.hpp"
-#include "core/secret.hpp"
+#include "base/codec.hpp"
+#include "base/secret.hpp"
+#include "crypto/hash.hpp"
+#include "crypto/random.hpp"
 
 namespace qsdk::core {
 

@@ -1,10 +1,10 @@
-#include "core/thumbprint.hpp"
+#include "oauth/thumbprint.hpp"
 
 #include <array>
 
-#include "core/codec.hpp"
-#include "core/json_token.hpp"
-#include "core/text.hpp"
+#include "base/codec.hpp"
+#include "base/text.hpp"
+#include "json/json_token.hpp"
 
 namespace qsdk::core {
 namespace {

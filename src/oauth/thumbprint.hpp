@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/error.hpp"
-#include "core/hash.hpp"
-#include "core/json.hpp"
+#include "base/error.hpp"
+#include "crypto/hash.hpp"
+#include "json/json.hpp"
 
 namespace qsdk::core {
 

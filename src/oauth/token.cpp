@@ -1,4 +1,4 @@
-#include "core/token.hpp"
+#include "oauth/token.hpp"
 
 #include <algorithm>
 #include <array>
@@ -6,13 +6,13 @@
 #include <tuple>
 #include <vector>
 
-#include "core/codec.hpp"
-#include "core/hash.hpp"
-#include "core/json.hpp"
-#include "core/json_token.hpp"
-#include "core/p256.hpp"
-#include "core/text.hpp"
-#include "core/thumbprint.hpp"
+#include "base/codec.hpp"
+#include "base/text.hpp"
+#include "crypto/hash.hpp"
+#include "crypto/p256.hpp"
+#include "json/json.hpp"
+#include "json/json_token.hpp"
+#include "oauth/thumbprint.hpp"
 
 namespace qsdk::core {
 

@@ -1,4 +1,4 @@
-#include "core/discovery.hpp"
+#include "origin/origin.hpp"
 
 #include <arpa/inet.h>
 
@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/text.hpp"
-#include "core/utf8.hpp"
+#include "base/text.hpp"
+#include "base/utf8.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -1,13 +1,13 @@
-#include "core/url.hpp"
+#include "url/url.hpp"
 
 #include <array>
 #include <limits>
 #include <utility>
 
-#include "core/text.hpp"
-#include "core/url_host.hpp"
-#include "core/url_percent.hpp"
-#include "core/utf8.hpp"
+#include "base/text.hpp"
+#include "base/utf8.hpp"
+#include "url/url_host.hpp"
+#include "url/url_percent.hpp"
 
 namespace qsdk::core::url {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/url_host.hpp"
+#include "url/url_host.hpp"
 
 #include <unicode/uidna.h>
 #include <unicode/utypes.h>
@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/text.hpp"
-#include "core/url_percent.hpp"
-#include "core/utf8.hpp"
+#include "base/text.hpp"
+#include "base/utf8.hpp"
+#include "url/url_percent.hpp"
 
 namespace qsdk::core::url {
 namespace {

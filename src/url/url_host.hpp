@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/url.hpp"
+#include "url/url.hpp"
 
 namespace qsdk::core::url {
 

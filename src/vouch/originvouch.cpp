@@ -1,11 +1,11 @@
-#include "core/originvouch.hpp"
+#include "vouch/originvouch.hpp"
 
 #include <algorithm>
 
-#include "core/discovery.hpp"
-#include "core/eip191.hpp"
-#include "core/hash.hpp"
-#include "core/text.hpp"
+#include "base/text.hpp"
+#include "crypto/hash.hpp"
+#include "crypto/secp256k1.hpp"
+#include "origin/origin.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/codec.hpp"
-#include "core/error.hpp"
+#include "base/codec.hpp"
+#include "base/error.hpp"
 
 namespace qsdk::core {
 

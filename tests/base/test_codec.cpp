@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/codec.hpp"
-#include "core/error.hpp"
+#include "base/codec.hpp"
+#include "base/error.hpp"
 
 namespace qsdk::core {
 namespace {
@@ -114,7 +114,7 @@ TEST(CoreError, TextFormAndPrefixes) {
 }  // namespace
 }  // namespace qsdk::core
 
-#include "core/hash.hpp"
+#include "crypto/hash.hpp"
 
 namespace qsdk::core {
 namespace {

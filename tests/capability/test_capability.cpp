@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/capability.hpp"
-#include "core/capability_json.hpp"
-#include "core/sovereign.hpp"
+#include "capability/capability.hpp"
+#include "capability/capability_json.hpp"
+#include "deed/deed.hpp"
 
 namespace qsdk::core {
 namespace {

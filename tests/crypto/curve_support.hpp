@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/codec.hpp"
-#include "core/eip191.hpp"
+#include "base/codec.hpp"
+#include "crypto/secp256k1.hpp"
 
 namespace qsdk::core::testing {
 

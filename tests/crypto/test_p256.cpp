@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/codec.hpp"
-#include "core/hash.hpp"
-#include "core/p256.hpp"
+#include "base/codec.hpp"
+#include "crypto/hash.hpp"
+#include "crypto/p256.hpp"
 #include "testdata.hpp"
 
 namespace qsdk::core::p256 {

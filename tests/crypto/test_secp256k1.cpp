@@ -6,9 +6,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/eip191.hpp"
-#include "core/hash.hpp"
-#include "curve_support.hpp"
+#include "crypto/curve_support.hpp"
+#include "crypto/hash.hpp"
+#include "crypto/secp256k1.hpp"
 
 namespace qsdk::core {
 namespace {

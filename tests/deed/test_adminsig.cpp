@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/adminsig.hpp"
-#include "curve_support.hpp"
+#include "crypto/curve_support.hpp"
+#include "deed/adminsig.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/hash.hpp"
-#include "core/user1271.hpp"
+#include "crypto/hash.hpp"
+#include "deed/user1271.hpp"
 
 namespace qsdk::core {
 namespace {

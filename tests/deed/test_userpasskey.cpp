@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/hash.hpp"
-#include "core/userpasskey.hpp"
+#include "crypto/hash.hpp"
+#include "deed/userpasskey.hpp"
 
 namespace qsdk::core {
 namespace {

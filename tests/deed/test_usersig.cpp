@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "core/hash.hpp"
-#include "core/kdf.hpp"
-#include "core/usersig.hpp"
-#include "curve_support.hpp"
+#include "crypto/curve_support.hpp"
+#include "crypto/hash.hpp"
+#include "crypto/hkdf.hpp"
+#include "deed/usersig.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "core/json.hpp"
+#include "json/json.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "core/json.hpp"
-#include "core/json_token.hpp"
+#include "json/json.hpp"
+#include "json/json_token.hpp"
 
 namespace qsdk::core::json {
 namespace {

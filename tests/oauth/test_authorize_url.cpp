@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/authorize_url.hpp"
+#include "oauth/authorize_url.hpp"
 
 namespace qsdk::core {
 namespace {

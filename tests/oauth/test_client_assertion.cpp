@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/client_assertion.hpp"
-#include "core/codec.hpp"
-#include "core/eip191.hpp"
+#include "base/codec.hpp"
+#include "crypto/secp256k1.hpp"
+#include "oauth/client_assertion.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <set>
 
-#include "core/codec.hpp"
-#include "core/os_random.hpp"
-#include "core/pkce.hpp"
+#include "base/codec.hpp"
+#include "crypto/random.hpp"
+#include "oauth/pkce.hpp"
 #include "testdata.hpp"
 
 namespace qsdk::core {

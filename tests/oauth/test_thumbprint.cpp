@@ -2,10 +2,10 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "core/codec.hpp"
-#include "core/hash.hpp"
-#include "core/json.hpp"
-#include "core/thumbprint.hpp"
+#include "base/codec.hpp"
+#include "crypto/hash.hpp"
+#include "json/json.hpp"
+#include "oauth/thumbprint.hpp"
 #include "testdata.hpp"
 
 namespace qsdk::core {

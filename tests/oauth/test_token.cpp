@@ -4,11 +4,11 @@
 
 #include <limits>
 
-#include "core/codec.hpp"
-#include "core/json.hpp"
-#include "core/thumbprint.hpp"
-#include "core/token.hpp"
+#include "base/codec.hpp"
 #include "es256_issuer.hpp"
+#include "json/json.hpp"
+#include "oauth/thumbprint.hpp"
+#include "oauth/token.hpp"
 #include "testdata.hpp"
 
 namespace qsdk::core {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/discovery.hpp"
+#include "origin/origin.hpp"
 
 namespace qsdk::core {
 namespace {

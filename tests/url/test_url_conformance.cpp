@@ -6,9 +6,9 @@
 #include <iostream>
 #include <string>
 
-#include "core/test_json_reader.hpp"
-#include "core/url.hpp"
-#include "core/utf8.hpp"
+#include "base/utf8.hpp"
+#include "json/test_json_reader.hpp"
+#include "url/url.hpp"
 
 namespace qsdk::core::url {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/eip191.hpp"
-#include "core/originvouch.hpp"
+#include "crypto/secp256k1.hpp"
+#include "vouch/originvouch.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -1,6 +1,6 @@
 #include "json_writer.hpp"
 
-#include "core/utf8.hpp"
+#include "base/utf8.hpp"
 
 namespace qsdk::cli {
 
