@@ -184,4 +184,23 @@ std::string quote_char_literal(std::uint8_t byte) {
   return "'" + body + "'";
 }
 
+Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text) {
+  auto bytes = hex_decode(text);
+  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
+  return std::move(*bytes);
+}
+
+Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text) {
+  auto bytes = hex_decode_secret(text);
+  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
+  return std::move(*bytes);
+}
+
+SecretString hex_encode_secret(ByteView bytes) {
+  std::string plain = hex_encode(bytes);
+  SecretString out(plain.begin(), plain.end());
+  OPENSSL_cleanse(plain.data(), plain.size());
+  return out;
+}
+
 }  // namespace qsdk::core

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.hpp"
 #include "base/secret.hpp"
 
 namespace qsdk::core {
@@ -48,5 +49,12 @@ std::expected<Bytes, std::string> base64url_decode(std::string_view text);
 // A byte shown the way the hex decoder quotes it: as a character literal,
 // with bytes of 128 and above read as Latin-1.
 std::string quote_char_literal(std::uint8_t byte);
+
+// Hex texts of keys and signatures: a decoder failure becomes an error of the
+// class the calling rule names, carrying the decoder's message.
+Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text);
+Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text);
+// Lower-case hex of secret bytes, in storage that is wiped when released.
+SecretString hex_encode_secret(ByteView bytes);
 
 }  // namespace qsdk::core

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "capability/capability_json.hpp"
-#include "deed/deed.hpp"
 
 namespace qsdk::core {
 
@@ -56,12 +55,6 @@ Digest32 parent_ref_hash(const ParentRef& parent) {
     Digest32 operator()(const Delegation& link) const { return sha256(as_bytes(write_delegation(link))); }
   };
   return std::visit(Input{}, parent);
-}
-
-Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain) {
-  token.grants = std::move(grants);
-  token.delegations = std::move(chain);
-  return token;
 }
 
 }  // namespace qsdk::core

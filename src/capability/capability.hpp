@@ -74,10 +74,4 @@ using ParentRef = std::variant<RootId, Delegation>;
 // SHA-256 of the identity text's bytes, or of the link's canonical JSON.
 Digest32 parent_ref_hash(const ParentRef& parent);
 
-struct Deed;
-// Attaches a grant list and a delegation chain to a deed of any mode,
-// replacing whatever it carried. Nothing is signed or checked: the identity
-// proof stays valid and each link carries its own signature.
-Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain);
-
 }  // namespace qsdk::core

@@ -166,25 +166,6 @@ bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSign
   return secp256k1_ecdsa_verify(ctx(), &sig, digest.data(), &key.native()) == 1;
 }
 
-Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text) {
-  auto bytes = hex_decode(text);
-  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
-  return std::move(*bytes);
-}
-
-Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text) {
-  auto bytes = hex_decode_secret(text);
-  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
-  return std::move(*bytes);
-}
-
-SecretString hex_encode_secret(ByteView bytes) {
-  std::string plain = hex_encode(bytes);
-  SecretString out(plain.begin(), plain.end());
-  OPENSSL_cleanse(plain.data(), plain.size());
-  return out;
-}
-
 Result<SecretKey> secret_key_from_hex(ErrorKind kind, std::string_view text) {
   auto bytes = decode_secret_hex_as(kind, text);
   if (!bytes) return fail(bytes.error());

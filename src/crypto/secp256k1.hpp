@@ -110,13 +110,6 @@ std::string address_text(const Address& address);
 // Plain ECDSA verification over a digest; refuses s > n/2, r or s out of range.
 bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSignature& signature);
 
-// Hex texts of keys and signatures: a decoder failure becomes an error of the
-// class the calling rule names, carrying the decoder's message.
-Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text);
-Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text);
-// Lower-case hex of secret bytes, in storage that is wiped when released.
-SecretString hex_encode_secret(ByteView bytes);
-
 // A secret key from hex text, no prefix removed: decoder failures in `kind`,
 // an unusable key as "crypto: signature error".
 Result<SecretKey> secret_key_from_hex(ErrorKind kind, std::string_view text);

@@ -1,6 +1,7 @@
 #include "deed/deed.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "crypto/hash.hpp"
 
@@ -32,6 +33,12 @@ Result<Address> parse_wallet_address(std::string_view text) {
 
 Result<Bytes> parse_wallet_signature(std::string_view text) {
   return decode_hex_as(ErrorKind::Input, strip_one_0x(text));
+}
+
+Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain) {
+  token.grants = std::move(grants);
+  token.delegations = std::move(chain);
+  return token;
 }
 
 }  // namespace qsdk::core

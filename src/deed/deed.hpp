@@ -62,4 +62,9 @@ Result<Address> parse_wallet_address(std::string_view text);
 // Signature bytes of any length, including none; they are not interpreted.
 Result<Bytes> parse_wallet_signature(std::string_view text);
 
+// Attaches a grant list and a delegation chain to a deed of any mode,
+// replacing whatever it carried. Nothing is signed or checked: the identity
+// proof stays valid and each link carries its own signature.
+Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain);
+
 }  // namespace qsdk::core
