@@ -1,0 +1,41 @@
+# The include half of the layering check: every file of a domain folder
+# includes project headers only from its own folder and from the folders its
+# library links. The link check in src/CMakeLists.txt cannot see a header
+# whose use is all inline (a struct, a template), so this reads the includes.
+#
+#   cmake -DSOURCE_DIR=<src> -DLAYERING="<folder>:<linked>,<linked>|..." -P layering.cmake
+cmake_minimum_required(VERSION 3.25)
+foreach(var SOURCE_DIR LAYERING)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "layering.cmake: -D${var}=... is required")
+  endif()
+endforeach()
+
+string(REPLACE "|" ";" entries "${LAYERING}")
+set(faults "")
+foreach(entry IN LISTS entries)
+  string(REPLACE ":" ";" parts "${entry}")
+  list(GET parts 0 folder)
+  set(allowed ${folder})
+  list(LENGTH parts count)
+  if(count GREATER 1)
+    list(GET parts 1 linked)
+    string(REPLACE "," ";" linked "${linked}")
+    list(APPEND allowed ${linked})
+  endif()
+  list(JOIN allowed ", " shown)
+  file(GLOB files ${SOURCE_DIR}/${folder}/*.hpp ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(file IN LISTS files)
+    file(STRINGS ${file} includes REGEX "^#include \"[a-z0-9_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX MATCH "^#include \"([a-z0-9_]+)/" _ "${line}")
+      if(NOT CMAKE_MATCH_1 IN_LIST allowed)
+        list(APPEND faults "${file}: ${line} (${folder} may include from ${shown})")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(faults)
+  list(JOIN faults "\n" faults)
+  message(FATAL_ERROR "includes across the layering:\n${faults}")
+endif()
