@@ -92,18 +92,19 @@ class _RustCallStatus(ctypes.Structure):
 # --- loading --------------------------------------------------------------------------------------------------------
 
 
-def _library_candidates(environ, module_dir: pathlib.Path) -> typing.List[typing.Tuple[str, str]]:
+def _library_candidates() -> typing.List[typing.Tuple[str, str]]:
     """(where, what ctypes opens) in order; an explicit path is taken alone, so a mistake in it shows."""
-    override = environ.get(_LIBRARY_ENV)
+    override = os.environ.get(_LIBRARY_ENV)
     if override:
         return [("$" + _LIBRARY_ENV, override)]
-    here = [("next to the module", str(module_dir / name)) for name in (_SONAME, _LIBRARY_FILE)]
-    return here + [("the loader's search path", _SONAME)]
+    here = pathlib.Path(__file__).resolve().parent
+    return [("next to the module", str(here / name)) for name in (_SONAME, _LIBRARY_FILE)] + [
+        ("the loader's search path", _SONAME)]
 
 
-def _load_library(environ=os.environ, module_dir=pathlib.Path(__file__).resolve().parent) -> ctypes.CDLL:
+def _load_library() -> ctypes.CDLL:
     reasons = []
-    for where, name in _library_candidates(environ, module_dir):
+    for where, name in _library_candidates():
         try:
             return ctypes.CDLL(name)
         except OSError as e:
