@@ -6,8 +6,10 @@ per operation with the declared argument names, the records ``Deed``,
 ``SdkError`` with the variants ``SdkError.Sdk`` and ``SdkError.InsecureOrigin``.
 An internal failure of the library (call status 2) raises ``InternalError``.
 
-The library is found through the environment variable QUORVEL_SDK_UNIFFI_LIB,
-else next to this module, else in the project's build directory. At import the
+The library is the file the environment variable QUORVEL_SDK_UNIFFI_LIB names
+when it is set; else libquorvel_sdk_uniffi.so.0 (or .so, the bundle's name)
+next to this module; else libquorvel_sdk_uniffi.so.0, its SONAME, wherever the
+system's loader finds it (LD_LIBRARY_PATH, the ld.so cache). At import the
 contract version and the checksum of every operation are compared with the
 values this binding was written against, so that a binding and a library of
 different interfaces never talk to each other. An operation whose export is
@@ -23,11 +25,14 @@ import pathlib
 import struct
 import typing
 
+__version__ = "0.1.0"  # the library release this binding belongs to
+
 __all__ = ["Deed", "Claims", "AppKey", "Pkce", "SdkError", "InternalError", "operation_available"]
 
 _NAMESPACE = "quorvel_sdk_uniffi"
 _CONTRACT_VERSION = 30
 _LIBRARY_FILE = "lib" + _NAMESPACE + ".so"
+_SONAME = _LIBRARY_FILE + ".0"
 _LIBRARY_ENV = "QUORVEL_SDK_UNIFFI_LIB"
 _FN_PREFIX = "uniffi_" + _NAMESPACE + "_fn_func_"
 _CHECKSUM_PREFIX = "uniffi_" + _NAMESPACE + "_checksum_func_"
@@ -87,21 +92,25 @@ class _RustCallStatus(ctypes.Structure):
 # --- loading --------------------------------------------------------------------------------------------------------
 
 
-def _library_candidates() -> typing.List[pathlib.Path]:
+def _library_candidates() -> typing.List[typing.Tuple[str, str]]:
+    """(where, what ctypes opens) in order; an explicit path is taken alone, so a mistake in it shows."""
     override = os.environ.get(_LIBRARY_ENV)
     if override:
-        return [pathlib.Path(override)]
+        return [("$" + _LIBRARY_ENV, override)]
     here = pathlib.Path(__file__).resolve().parent
-    return [here / _LIBRARY_FILE, here.parent.parent / "build" / _LIBRARY_FILE]
+    return [("next to the module", str(here / name)) for name in (_SONAME, _LIBRARY_FILE)] + [
+        ("the loader's search path", _SONAME)]
 
 
 def _load_library() -> ctypes.CDLL:
-    candidates = _library_candidates()
-    for path in candidates:
-        if path.is_file():
-            return ctypes.CDLL(str(path))
-    tried = ", ".join(str(p) for p in candidates)
-    raise ImportError(f"{_LIBRARY_FILE} not found (tried {tried}); set {_LIBRARY_ENV}")
+    reasons = []
+    for where, name in _library_candidates():
+        try:
+            return ctypes.CDLL(name)
+        except OSError as e:
+            reasons.append(f"\n  {where}: {e}")
+    raise ImportError(f"cannot load the library {_SONAME}; tried:{''.join(reasons)}\n"
+                      f"Set {_LIBRARY_ENV} to its path, or install it where the loader finds it.")
 
 
 _lib = _load_library()
@@ -368,6 +377,20 @@ OptU64 = typing.Annotated[typing.Optional[int], _OPT_U64]
 
 # --- records --------------------------------------------------------------------------------------------------------
 
+_SECRET = {"secret": True}  # field metadata: repr() and str() show <hidden> instead of the value
+
+
+def _hiding_secrets(cls):
+    """Replaces the dataclass repr so that a printed or logged record never shows a secret field."""
+
+    def __repr__(self) -> str:
+        shown = (f"{f.name}=" + ("<hidden>" if f.metadata.get("secret") else repr(getattr(self, f.name)))
+                 for f in dataclasses.fields(self))
+        return f"{type(self).__qualname__}({', '.join(shown)})"
+
+    cls.__repr__ = __repr__
+    return cls
+
 
 @dataclasses.dataclass
 class Deed:
@@ -406,19 +429,21 @@ class Claims:
     nonce: OptStr = None
 
 
+@_hiding_secrets
 @dataclasses.dataclass
 class AppKey:
-    """An app-scoped secp256k1 key pair for one tenant and origin."""
+    """An app-scoped secp256k1 key pair for one tenant and origin; repr() hides the secret key."""
 
-    secret_key_hex: Str
+    secret_key_hex: Str = dataclasses.field(metadata=_SECRET)
     pubkey_hex: Str
 
 
+@_hiding_secrets
 @dataclasses.dataclass
 class Pkce:
-    """A PKCE verifier and its S256 challenge."""
+    """A PKCE verifier and its S256 challenge; repr() hides the verifier, which redeems the code."""
 
-    verifier: Str
+    verifier: Str = dataclasses.field(metadata=_SECRET)
     challenge: Str
 
 

@@ -9,6 +9,7 @@
 
 #include "commands.hpp"
 #include "json_writer.hpp"
+#include "secret_input.hpp"
 #include "wire.hpp"
 
 namespace {
@@ -81,7 +82,8 @@ TEST(Flags, ValuesBecomeTheExportsArgumentForms) {
                                           "--pubkey-hex", "k", "--signature-hex", ""});
   EXPECT_EQ(present[8].buffer, std::string("\x01\x00\x00\x00\x01k", 6));
 
-  EXPECT_EQ(parse("decode-bool-return", {"--ret", "00Ff"})[0].buffer, std::string("\x00\x00\x00\x02\x00\xff", 6));
+  for (const std::string_view ret : {"00Ff", "0x00Ff", "0X00ff"})
+    EXPECT_EQ(parse("decode-bool-return", {"--ret", ret})[0].buffer, std::string("\x00\x00\x00\x02\x00\xff", 6)) << ret;
   EXPECT_EQ(parse("origin-vouch-binding", {"--tenant", "1", "--aud", "a", "--origin", "o", "--epoch", "1", "--exp",
                                            "1", "--allow-insecure-origin"})[5].scalar, 1u);
   EXPECT_EQ(parse("origin-vouch-binding", {"--tenant", "1", "--aud", "a", "--origin", "o", "--epoch", "1", "--exp",
@@ -110,13 +112,41 @@ TEST(Flags, MistakesAreUsageErrors) {
        "--tenant: expected an unsigned 64-bit decimal number, got '18446744073709551616'"},
       {"passkey-sub", {"--tenant=", "--origin", "o", "--credential-pubkey-hex", ""},
        "--tenant: expected an unsigned 64-bit decimal number, got ''"},
-      {"decode-bool-return", {"--ret", "0"}, "--ret: expected an even number of hex digits"},
-      {"decode-bool-return", {"--ret", "0x00"}, "--ret: expected an even number of hex digits"},
+      {"decode-bool-return", {"--ret", "0"}, "--ret: odd number of hex digits (1); a byte takes two"},
+      {"decode-bool-return", {"--ret", "0x1"}, "--ret: odd number of hex digits (1); a byte takes two"},
+      {"decode-bool-return", {"--ret", "zz"}, "--ret: not hex: 'z' at position 0"},
+      {"decode-bool-return", {"--ret", "0x0g"}, "--ret: not hex: 'g' at position 3"},
+      {"decode-bool-return", {"--ret", "00\xff"}, "--ret: not hex: byte 0xff at position 2"},
+      {"derive-app-key", {"--root-seed-hex", "@/nonexistent/seed", "--tenant", "1", "--origin", "o"},
+       "--root-seed-hex: cannot open /nonexistent/seed: No such file or directory"},
       {"origin-vouch-binding",
        {"--tenant", "1", "--aud", "a", "--origin", "o", "--epoch", "1", "--exp", "1", "--allow-insecure-origin=true"},
        "--allow-insecure-origin takes no value"},
   };
   for (const auto& c : cases) EXPECT_EQ(usage_error(c.command, c.flags), c.message) << c.command;
+}
+
+TEST(Flags, SecretsFromStandardInputLoseOneLineEndingAndAreMarkedForWiping) {
+  const std::string seed(64, 'a');
+  for (const auto& [stdin_text, expected] : {std::pair{seed + "\n", seed}, {seed + "\r\n", seed}, {seed + "\n\n", seed + "\n"}}) {
+    const auto args = parse("derive-app-key", {"--root-seed-hex", "-", "--tenant", "1", "--origin", "o"}, stdin_text);
+    EXPECT_EQ(args[0].buffer, expected);
+    EXPECT_EQ(std::pair(args[0].secret, args[2].secret), std::pair(true, false));
+  }
+  std::istringstream huge(std::string(5000, 'a'));
+  EXPECT_EQ(qsdk::cli::read_secret("-", huge).error(), "more than 4096 bytes; not a key or a seed");
+}
+
+TEST(ArgNotes, EveryHexArgumentStatesItsFormAndEveryNoteADeclaredArgument) {
+  for (const auto& cmd : qsdk::cli::commands())
+    for (const auto& flag : cmd.flags) {
+      const bool hex = flag.arg.name.ends_with("_hex") || flag.arg.type == qsdk::ffi::iface::Ty::Bytes;
+      EXPECT_EQ(flag.note != nullptr, hex) << cmd.name << " --" << flag.name;
+    }
+  std::size_t noted = 0;
+  for (const auto& cmd : qsdk::cli::commands())
+    for (const auto& flag : cmd.flags) noted += flag.note != nullptr;
+  EXPECT_EQ(noted, qsdk::cli::arg_notes().size());  // no note names an argument that does not exist
 }
 
 const char* const kDeedJson =

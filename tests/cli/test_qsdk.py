@@ -4,16 +4,20 @@ import json
 import os
 import pathlib
 import re
+import shutil
 import subprocess
+import tempfile
 import unittest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 QSDK = os.environ.get("QSDK_CLI", str(REPO / "build" / "qsdk"))
 KEY = "4c0883a69102937d6231471b5dbb6204fe5129617082792ae468d01a3f362318"
+SONAME = "libquorvel_sdk_uniffi.so.0"
+VERSION = re.search(r"project\(\S+ VERSION (\S+)", (REPO / "CMakeLists.txt").read_text())[1]
 
 
-def qsdk(*args, stdin=b"", env=None):
-    argv = [QSDK] + [a if isinstance(a, bytes) else str(a) for a in args]
+def qsdk(*args, stdin=b"", env=None, program=QSDK):
+    argv = [str(program)] + [a if isinstance(a, bytes) else str(a) for a in args]
     done = subprocess.run(argv, input=stdin, capture_output=True, env=env or os.environ)
     return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
 
@@ -34,6 +38,7 @@ class Outcomes(unittest.TestCase):
             (("origin-vouch-max-ttl-secs",), "7776000\n"),
             (("decode-bool-return", "--ret", word + "01"), "true\n"),
             (("decode-bool-return", "--ret=" + word + "00"), "false\n"),
+            (("decode-bool-return", "--ret", "0x" + word + "01"), "true\n"),  # as a JSON-RPC answer carries it
             (("is-origin-voucher-calldata", "--tenant", 1, "--signer-hex", "0x" + "00" * 20, "--epoch", 1),
              "04e8e8da" + "00" * 31 + "01" + "00" * 63 + "01\n"),
             (("pkce-challenge", "--verifier", "dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
@@ -83,7 +88,7 @@ class Outcomes(unittest.TestCase):
             (("origin-vouch-max-ttl-secs", "7"), "unexpected argument '7'"),
             (("build-client-assertion", "--domain", "d", "--tenant", "-7", "--nonce", "n", "--issued-at", 0),
              "--tenant: expected an unsigned 64-bit decimal number, got '-7'"),
-            (("decode-bool-return", "--ret", "0g"), "--ret: expected an even number of hex digits"),
+            (("decode-bool-return", "--ret", "zz"), "--ret: not hex: 'z' at position 0"),
             (("mint-capability-deed", "--base-deed", "{}", "--grants-json", "[]", "--delegation-chain-json", "[]"),
              "--base-deed: missing field `v`"),
         ]
@@ -93,11 +98,58 @@ class Outcomes(unittest.TestCase):
                 self.assertEqual((code, out), (2, ""))
                 self.assertEqual(err.splitlines()[0], "qsdk: " + problem)
 
-    def test_an_unusable_library_exits_2(self):
-        env = dict(os.environ, QUORVEL_SDK_UNIFFI_LIB="/nonexistent/libquorvel_sdk_uniffi.so")
-        code, out, err = qsdk("origin-vouch-max-ttl-secs", env=env)
-        self.assertEqual((code, out), (2, ""))
-        self.assertIn("cannot load libquorvel_sdk_uniffi.so", err)
+    def test_secrets_read_from_standard_input_or_a_file_give_the_same_deed(self):
+        mint = ("mint-user-deed", "--tenant", 7, "--aud", "rp", "--origin", "https://app.example", "--challenge", "c",
+                "--exp", 99, "--secret-key-hex")
+        with tempfile.NamedTemporaryFile("w", suffix=".key") as key_file:
+            key_file.write(KEY + "\n")
+            key_file.flush()
+            runs = [qsdk(*mint, KEY), qsdk(*mint, "-", stdin=(KEY + "\n").encode()), qsdk(*mint, "@" + key_file.name)]
+        self.assertEqual(runs[0][0], 0, runs[0][2])
+        self.assertEqual(runs[1:], runs[:1] * 2)
+
+
+def without_library_variable(**extra):
+    return {k: v for k, v in os.environ.items() if k not in ("QUORVEL_SDK_UNIFFI_LIB", "LD_LIBRARY_PATH")} | extra
+
+
+@unittest.skipUnless(os.environ.get("QUORVEL_SDK_UNIFFI_LIB"), "needs QUORVEL_SDK_UNIFFI_LIB to copy the library from")
+class Loading(unittest.TestCase):
+    """Where the program looks for the library, with a copy of it alone in a directory of its own."""
+
+    def setUp(self):
+        tmp = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory()))
+        self.program, self.runtime = tmp / "qsdk", tmp / "lib"
+        shutil.copy(QSDK, self.program)
+        self.runtime.mkdir()
+        # A runtime package's layout: the real file and its SONAME link, no development link.
+        real = "libquorvel_sdk_uniffi.so." + VERSION
+        shutil.copy(os.path.realpath(os.environ["QUORVEL_SDK_UNIFFI_LIB"]), self.runtime / real)
+        (self.runtime / SONAME).symlink_to(real)
+
+    def test_found_by_soname_through_the_loader_path_and_versioned(self):
+        code, out, err = qsdk("--version", env=without_library_variable(LD_LIBRARY_PATH=str(self.runtime)),
+                              program=self.program)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(out.splitlines(), [
+            f"qsdk {VERSION}",
+            f"library {VERSION} ({self.runtime}/libquorvel_sdk_uniffi.so.{VERSION}: read from the file name)",
+            "contract 30 (qsdk speaks 30)",
+        ])
+
+    def test_a_missing_library_names_every_place_tried(self):
+        cases = [
+            (without_library_variable(), [f"next to this program: {self.program.parent / SONAME}: cannot open",
+                                          f"the loader's search path: {SONAME}: cannot open"]),
+            (without_library_variable(QUORVEL_SDK_UNIFFI_LIB=str(self.program)), ["$QUORVEL_SDK_UNIFFI_LIB: "]),
+        ]
+        for env, places in cases:
+            code, out, err = qsdk("origin-vouch-max-ttl-secs", env=env, program=self.program)
+            if code == 0:
+                self.skipTest("the library is installed where the loader finds it")
+            self.assertEqual((code, out), (2, ""))
+            self.assertTrue(err.startswith(f"qsdk: cannot load the library {SONAME}; tried:"), err)
+            self.assertTrue(all("\n  " + place in err for place in places), err)
 
 
 class Help(unittest.TestCase):
@@ -106,6 +158,11 @@ class Help(unittest.TestCase):
         self.assertEqual(code, 0)
         listed = re.findall(r"^  ([a-z0-9-]+)  ", out, re.M)
         self.assertEqual(listed, [name.replace("_", "-") for name in header_operations()])
+
+    def test_hex_arguments_state_their_prefix_rule_and_secrets_their_sources(self):
+        for command, line in (("decode-bool-return", "--ret <hex> 32 bytes: 64 hex digits; one optional 0x or 0X prefix"),
+                              ("sign-client-assertion", "--secret-key-hex <hex|-|@FILE> the secret key: 64 hex digits")):
+            self.assertIn(line, " ".join(qsdk(command, "--help")[1].split()))
 
     def test_each_subcommand_names_its_arguments(self):
         for name, arguments in header_operations().items():

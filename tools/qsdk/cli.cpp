@@ -31,13 +31,17 @@ void wrap_words(std::string& out, const std::vector<std::string>& words, std::si
   out += '\n';
 }
 
-void wrap(std::string& out, std::string_view text, std::size_t indent, std::size_t first_column) {
+std::vector<std::string> words_of(std::string_view text) {
   std::vector<std::string> words;
   for (std::size_t end; !text.empty(); text.remove_prefix(std::min(end + 1, text.size()))) {
     end = std::min(text.find(' '), text.size());
     words.emplace_back(text.substr(0, end));
   }
-  wrap_words(out, words, indent, first_column);
+  return words;
+}
+
+void wrap(std::string& out, std::string_view text, std::size_t indent, std::size_t first_column) {
+  wrap_words(out, words_of(text), indent, first_column);
 }
 
 // The first sentence of an operation's documentation.
@@ -64,7 +68,8 @@ std::string tool_help() {
   std::string out =
       "qsdk: the operations of libquorvel_sdk_uniffi on the command line.\n\n"
       "Usage: qsdk <subcommand> --<flag> <value> ...\n"
-      "       qsdk <subcommand> --help\n\nSubcommands:\n";
+      "       qsdk <subcommand> --help\n"
+      "       qsdk --version\n\nSubcommands:\n";
   std::size_t width = 0;
   for (const Command& cmd : commands()) width = std::max(width, cmd.name.size());
   for (const Command& cmd : commands()) {
@@ -75,7 +80,11 @@ std::string tool_help() {
       "\nTexts print as they are, byte arrays as hex, booleans as true or false, records as JSON objects.\n"
       "Exit status: 0 success; 1 the library refused (SdkError, on standard error); 2 an internal failure\n"
       "of the library, a library that cannot be used, or a usage error.\n"
-      "The library is $QUORVEL_SDK_UNIFFI_LIB when set, else the one next to this program, else the build's.\n";
+      "Secret arguments (keys, seeds) may be given as - to read them from standard input, or as @FILE to\n"
+      "read them from a file, so that they appear neither in the process list nor in the shell history;\n"
+      "one trailing line ending is removed.\n"
+      "The library is $QUORVEL_SDK_UNIFFI_LIB when set; else libquorvel_sdk_uniffi.so.0 (or .so) next to\n"
+      "this program; else libquorvel_sdk_uniffi.so.0 wherever the system's loader finds it.\n";
   return out;
 }
 
@@ -83,10 +92,12 @@ std::string tool_help() {
 std::vector<std::string> usage_items(const Command& cmd) {
   std::vector<std::string> items{"qsdk", cmd.name};
   for (const Flag& flag : cmd.flags) {
-    const Syntax syntax = syntax_of(flag.arg.type);
-    std::string item = "--" + flag.name;
-    if (!syntax.placeholder.empty()) item += " " + std::string(syntax.placeholder);
-    items.push_back(syntax.required ? item : "[" + item + "]");
+    const Syntax syntax = syntax_of(flag);
+    std::string item = syntax.required ? "--" : "[--";
+    item += flag.name;
+    if (!syntax.placeholder.empty()) item.append(" ").append(syntax.placeholder);
+    if (!syntax.required) item += ']';
+    items.push_back(std::move(item));
   }
   return items;
 }
@@ -98,10 +109,17 @@ std::string command_help(const Command& cmd) {
   wrap(out, cmd.op().doc, 0, 0);
   if (!cmd.flags.empty()) out += "\nFlags:\n";
   for (const Flag& flag : cmd.flags) {
-    const Syntax syntax = syntax_of(flag.arg.type);
-    const std::string head = "  --" + flag.name + (syntax.placeholder.empty() ? "" : " " + std::string(syntax.placeholder));
-    out += head + std::string(head.size() < 30 ? 30 - head.size() : 1, ' ');
-    wrap(out, std::string(syntax.meaning) + " (argument " + std::string(flag.arg.name) + ")", 30, 30);
+    const Syntax syntax = syntax_of(flag);
+    std::string head = "  --" + flag.name;
+    if (!syntax.placeholder.empty()) head.append(" ").append(syntax.placeholder);
+    out += head;
+    if (head.size() >= 30) out += '\n';  // the text starts below a long flag
+    out.append(head.size() < 30 ? 30 - head.size() : 30, ' ');
+    std::string meaning = flag.note == nullptr ? std::string(syntax.meaning) : describe(*flag.note);
+    if (flag.arg.type == iface::Ty::OptString) meaning += "; absent when not given";
+    std::vector<std::string> words = words_of(meaning);
+    words.push_back("(argument " + std::string(flag.arg.name) + ")");  // never split
+    wrap_words(out, words, 30, 30);
   }
   out += "\nResult: " + std::string(type_name(cmd.op().result)) + ".\n";
   out += cmd.op().throws ? "Refusals: SdkError, exit status 1.\n" : "Refusals: none; only internal failures (exit 2).\n";
@@ -113,6 +131,23 @@ bool asks_for_help(std::string_view arg) { return arg == "--help" || arg == "-h"
 int usage_error(std::ostream& err, std::string_view problem, std::string_view hint) {
   err << "qsdk: " << problem << "\n" << "Try '" << hint << "'.\n";
   return kExitFailure;
+}
+
+// The library's release is read from its file name, since it exports none;
+// the contract version is the one it reports.
+int version(std::ostream& out, std::ostream& err) {
+  out << "qsdk " << QSDK_VERSION << "\n";
+  try {
+    const Library lib = Library::open();
+    const auto release = lib.version();
+    out << "library " << release.value_or("unknown") << " (" << lib.path()
+        << (release ? ": read from the file name" : ": the file name carries no version") << ")\n";
+    out << "contract " << lib.contract_version() << " (qsdk speaks " << iface::kContractVersion << ")\n";
+    return kExitOk;
+  } catch (const LoadError& e) {
+    err << "qsdk: " << e.what() << "\n";
+    return kExitFailure;
+  }
 }
 
 int call(const Command& cmd, const std::vector<Encoded>& args, std::ostream& out, std::ostream& err) {
@@ -143,6 +178,7 @@ int run(std::span<const std::string_view> args, std::ostream& out, std::ostream&
     out << tool_help();
     return kExitOk;
   }
+  if (args[0] == "--version") return version(out, err);
   const Command* cmd = find_command(args[0]);
   if (cmd == nullptr) return usage_error(err, "unknown subcommand '" + std::string(args[0]) + "'", "qsdk --help");
   const auto flags = args.subspan(1);

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "json_writer.hpp"
+#include "secret_input.hpp"
 #include "wire.hpp"
 
 namespace qsdk::cli {
@@ -43,7 +44,8 @@ std::vector<Command> build_commands() {
   for (std::size_t i = 0; i < iface::kOps.size(); ++i) {
     const iface::Op& op = iface::kOps[i];
     Command cmd{i, dashed(op.name), {}};
-    for (std::size_t a = 0; a < op.argc; ++a) cmd.flags.push_back({flag_name(op.args[a].name), op.args[a]});
+    for (std::size_t a = 0; a < op.argc; ++a)
+      cmd.flags.push_back({flag_name(op.args[a].name), op.args[a], find_note(op.name, op.args[a].name)});
     out.push_back(std::move(cmd));
   }
   return out;
@@ -71,18 +73,31 @@ std::string read_all(std::istream& in) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Encoded encode(Ty type, const std::optional<std::string_view>& given, std::istream& in) {
-  switch (type) {
-    case Ty::U64: return {parse_u64(*given), std::nullopt};
-    case Ty::Bool: return {given ? 1u : 0u, std::nullopt};
-    case Ty::String: return {0, std::string(*given)};
-    case Ty::Bytes: {
-      const auto bytes = hex_decode(*given);
-      if (!bytes) throw UsageError("expected an even number of hex digits");
-      std::string buffer;
-      put_sized(buffer, *bytes);
-      return {0, std::move(buffer)};
-    }
+// A byte array as JSON-RPC answers carry it: hex, one optional 0x or 0X.
+std::string decode_bytes(std::string_view text) {
+  const std::size_t prefix = text.starts_with("0x") || text.starts_with("0X") ? 2 : 0;
+  auto bytes = hex_decode(text.substr(prefix), prefix);
+  if (!bytes) throw UsageError(bytes.error());
+  std::string buffer;
+  put_sized(buffer, *bytes);
+  return buffer;
+}
+
+Encoded encode_secret(std::string_view given, std::istream& in) {
+  if (!names_a_source(given)) return {0, std::string(given), true};
+  auto text = read_secret(given, in);
+  if (!text) throw UsageError(text.error());
+  return {0, std::move(*text), true};
+}
+
+Encoded encode(const Flag& flag, const std::optional<std::string_view>& given, std::istream& in) {
+  switch (flag.arg.type) {
+    case Ty::U64: return {parse_u64(*given)};
+    case Ty::Bool: return {given ? 1u : 0u};
+    case Ty::String:
+      if (flag.note != nullptr && flag.note->secret) return encode_secret(*given, in);
+      return {0, std::string(*given)};
+    case Ty::Bytes: return {0, decode_bytes(*given)};
     case Ty::OptString: {
       std::string buffer;
       put_u8(buffer, given ? 1 : 0);
@@ -148,13 +163,19 @@ const Command* find_command(std::string_view name) {
   return nullptr;
 }
 
-Syntax syntax_of(Ty type) {
-  switch (type) {
+Encoded::~Encoded() {
+  if (secret && buffer) wipe(*buffer);
+}
+
+Syntax syntax_of(const Flag& flag) {
+  switch (flag.arg.type) {
     case Ty::U64: return {"<u64>", true, "an unsigned 64-bit decimal number"};
     case Ty::Bool: return {"", false, "a switch; false when absent"};
-    case Ty::String: return {"<text>", true, "a text"};
-    case Ty::Bytes: return {"<hex>", true, "bytes, as hex digits"};
-    case Ty::OptString: return {"<text>", false, "a text; absent when not given"};
+    case Ty::String:
+      if (flag.note == nullptr) return {"<text>", true, "a text"};
+      return {flag.note->secret ? "<hex|-|@FILE>" : "<hex>", true, "a text"};
+    case Ty::Bytes: return {"<hex>", true, "bytes"};
+    case Ty::OptString: return {flag.note == nullptr ? "<text>" : "<hex>", false, "a text; absent when not given"};
     case Ty::Deed: return {"<deed-json>", true, "a deed as the JSON object mint commands print, or - to read it from standard input"};
     default: throw std::logic_error("no operation takes this type as an argument");
   }
@@ -175,7 +196,7 @@ std::vector<Encoded> parse_flags(const Command& cmd, std::span<const std::string
     if (flag == cmd.flags.end()) throw UsageError("unknown flag --" + std::string(name));
     auto& slot = given[static_cast<std::size_t>(flag - cmd.flags.begin())];
     if (slot) throw UsageError("--" + flag->name + " given twice");
-    if (syntax_of(flag->arg.type).placeholder.empty()) {
+    if (syntax_of(*flag).placeholder.empty()) {
       if (value) throw UsageError("--" + flag->name + " takes no value");
       value = "";
     } else if (!value) {
@@ -187,10 +208,10 @@ std::vector<Encoded> parse_flags(const Command& cmd, std::span<const std::string
   std::vector<Encoded> out;
   for (std::size_t k = 0; k < cmd.flags.size(); ++k) {
     const Flag& flag = cmd.flags[k];
-    const Syntax syntax = syntax_of(flag.arg.type);
+    const Syntax syntax = syntax_of(flag);
     if (!given[k] && syntax.required) throw UsageError("missing --" + flag.name + " " + std::string(syntax.placeholder));
     try {
-      out.push_back(encode(flag.arg.type, given[k], in));
+      out.push_back(encode(flag, given[k], in));
     } catch (const UsageError& e) {
       throw UsageError("--" + flag.name + ": " + e.what());
     }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "argument_notes.hpp"
 #include "ffi/interface.hpp"
 #include "library.hpp"
 
@@ -24,8 +25,9 @@ class UsageError : public std::runtime_error {
 };
 
 struct Flag {
-  std::string name;  // without the leading "--"
-  iface::Arg arg;    // the declared argument it fills
+  std::string name;               // without the leading "--"
+  iface::Arg arg;                 // the declared argument it fills
+  const ArgNote* note = nullptr;  // its hex form and secrecy, when it has any
 };
 
 struct Command {
@@ -38,23 +40,32 @@ struct Command {
 const std::vector<Command>& commands();
 const Command* find_command(std::string_view name);
 
-// How a flag of each declared type is written and whether it must be given.
+// How a flag is written and whether it must be given.
 struct Syntax {
   std::string_view placeholder;  // empty for a switch
   bool required;
   std::string_view meaning;
 };
-Syntax syntax_of(iface::Ty type);
+Syntax syntax_of(const Flag& flag);
 
 // An argument in the form the export takes it: a scalar, or the bytes of
-// the buffer that carries it.
+// the buffer that carries it. A secret's buffer is wiped when released; it
+// moves but is never copied.
 struct Encoded {
   std::uint64_t scalar = 0;
   std::optional<std::string> buffer;
+  bool secret = false;
+
+  Encoded(std::uint64_t s = 0, std::optional<std::string> b = std::nullopt, bool is_secret = false)
+      : scalar(s), buffer(std::move(b)), secret(is_secret) {}
+  Encoded(Encoded&&) noexcept = default;
+  Encoded& operator=(Encoded&&) = delete;
+  ~Encoded();
 };
 
 // The command's arguments in declared order, from flags after the subcommand.
-// A deed may be read from `in` when its flag says "-".
+// A deed may be read from `in` when its flag says "-", a secret when its flag
+// says "-" or "@FILE".
 std::vector<Encoded> parse_flags(const Command& cmd, std::span<const std::string_view> flags, std::istream& in);
 
 // A record's nested wire form from a JSON object with its fields, and back.

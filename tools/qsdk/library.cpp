@@ -1,8 +1,9 @@
 #include "library.hpp"
 
 #include <dlfcn.h>
-#include <unistd.h>
+#include <link.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -13,39 +14,67 @@ namespace qsdk::cli {
 
 namespace {
 
-constexpr std::string_view kLibraryFile = "libquorvel_sdk_uniffi.so";
 constexpr std::string_view kLibraryEnv = "QUORVEL_SDK_UNIFFI_LIB";
+constexpr std::string_view kSoname = "libquorvel_sdk_uniffi.so.0";
+// Unversioned: the development link's name, and the one the relocatable
+// bundle gives the library.
+constexpr std::string_view kPlainName = "libquorvel_sdk_uniffi.so";
 
-std::vector<std::string> library_candidates() {
-  if (const char* path = std::getenv(kLibraryEnv.data()); path != nullptr && *path != '\0') return {path};
-  std::vector<std::string> out;
+struct Candidate {
+  std::string place;  // where it was looked for, as the error tells it
+  std::string name;   // what dlopen is given
+};
+
+// An explicit path is taken alone: loading some other copy instead would
+// hide the mistake.
+std::vector<Candidate> library_candidates() {
+  if (const char* path = std::getenv(kLibraryEnv.data()); path != nullptr && *path != '\0')
+    return {{"$" + std::string(kLibraryEnv), path}};
+  std::vector<Candidate> out;
   std::error_code ec;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) out.push_back((self.parent_path() / kLibraryFile).string());
-#ifdef QSDK_LIBRARY_PATH
-  out.emplace_back(QSDK_LIBRARY_PATH);
-#endif
-  out.emplace_back(kLibraryFile);  // the loader's search path
+  if (!ec)
+    for (const std::string_view name : {kSoname, kPlainName})
+      out.push_back({"next to this program", (self.parent_path() / name).string()});
+  out.push_back({"the loader's search path", std::string(kSoname)});
   return out;
-}
-
-bool is_candidate_present(const std::string& path) {
-  return path.find('/') == std::string::npos || std::filesystem::exists(path);
 }
 
 }  // namespace
 
 Library Library::open() {
   std::string tried;
-  for (const std::string& path : library_candidates()) {
-    if (!is_candidate_present(path)) {
-      tried += "\n  " + path + ": no such file";
-      continue;
-    }
-    if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return Library(handle);
-    tried += "\n  " + path + ": " + dlerror();
+  for (const Candidate& c : library_candidates()) {
+    if (void* handle = dlopen(c.name.c_str(), RTLD_NOW | RTLD_LOCAL)) return Library(handle);
+    const char* reason = dlerror();
+    tried += "\n  " + c.place + ": " + (reason != nullptr ? reason : "refused");
   }
-  throw LoadError("cannot load " + std::string(kLibraryFile) + " (set " + std::string(kLibraryEnv) + "):" + tried);
+  throw LoadError("cannot load the library " + std::string(kSoname) + "; tried:" + tried + "\nSet " +
+                  std::string(kLibraryEnv) + " to its path, or install it where the loader finds it.");
+}
+
+std::uint32_t Library::contract_version() const {
+  auto* version = reinterpret_cast<std::uint32_t (*)()>(symbol("ffi_quorvel_sdk_uniffi_uniffi_contract_version"));
+  if (version == nullptr) throw LoadError(path() + " lacks ffi_quorvel_sdk_uniffi_uniffi_contract_version");
+  return version();
+}
+
+std::string Library::path() const {
+  const link_map* map = nullptr;
+  if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return "(unknown path)";
+  std::error_code ec;
+  const auto real = std::filesystem::canonical(map->l_name, ec);
+  return ec ? std::string(map->l_name) : real.string();
+}
+
+std::optional<std::string> Library::version() const {
+  const std::string file = std::filesystem::path(path()).filename().string();
+  const std::string stem = std::string(kPlainName) + ".";
+  if (!file.starts_with(stem)) return std::nullopt;
+  std::string release = file.substr(stem.size());
+  // The SONAME link alone names only the major version.
+  if (std::count(release.begin(), release.end(), '.') != 2) return std::nullopt;
+  return release;
 }
 
 Library::~Library() {
@@ -55,9 +84,9 @@ Library::~Library() {
 void* Library::symbol(const std::string& name) const { return dlsym(handle_, name.c_str()); }
 
 void* Library::operation(const iface::Op& op) const {
-  auto* version = reinterpret_cast<std::uint32_t (*)()>(symbol("ffi_quorvel_sdk_uniffi_uniffi_contract_version"));
-  if (version == nullptr || version() != iface::kContractVersion)
-    throw LoadError("the library is not of contract version " + std::to_string(iface::kContractVersion));
+  if (const std::uint32_t found = contract_version(); found != iface::kContractVersion)
+    throw LoadError(path() + " is of contract version " + std::to_string(found) + ", not " +
+                    std::to_string(iface::kContractVersion));
   const std::string name(op.name);
   void* fn = symbol("uniffi_quorvel_sdk_uniffi_fn_func_" + name);
   if (fn == nullptr) throw LoadError("the library lacks the export uniffi_quorvel_sdk_uniffi_fn_func_" + name);

@@ -2,6 +2,8 @@
 // and released through its own buffer functions, call statuses decoded.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,8 +34,8 @@ struct CallOutcome {
 class Library {
  public:
   // QUORVEL_SDK_UNIFFI_LIB when set; else the library next to this program,
-  // then the one of the build this program belongs to, then the loader's
-  // search path.
+  // then the SONAME through the loader's search path, as any host linked
+  // against it would find it.
   static Library open();
 
   Library(Library&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
@@ -44,6 +46,13 @@ class Library {
   // The operation's export, after the checks a generated binding makes at
   // load: contract version 30 and the checksum of the declared signature.
   void* operation(const iface::Op& op) const;
+
+  std::uint32_t contract_version() const;
+  // The file the loader mapped, symbolic links resolved.
+  std::string path() const;
+  // The release, read from the versioned file name (the library exports no
+  // version of its own); nullopt when the name carries none.
+  std::optional<std::string> version() const;
 
   RustBuffer buffer(std::string_view bytes) const;
   void release(RustBuffer buf) const;

@@ -73,16 +73,24 @@ std::string hex_encode(std::string_view bytes) {
   return out;
 }
 
-std::optional<std::string> hex_decode(std::string_view text) {
-  if (text.size() % 2 != 0) return std::nullopt;
+std::expected<std::string, std::string> hex_decode(std::string_view text, std::size_t offset) {
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (hex_digit(text[i]) < 0) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      std::string message = "not hex: ";
+      if (byte >= 0x20 && byte < 0x7f) {
+        message.append(1, '\'').append(1, text[i]).append(1, '\'');
+      } else {
+        message.append("byte 0x").append(hex_encode(text.substr(i, 1)));
+      }
+      return std::unexpected(message.append(" at position ").append(std::to_string(offset + i)));
+    }
+  if (text.size() % 2 != 0)
+    return std::unexpected("odd number of hex digits (" + std::to_string(text.size()) + "); a byte takes two");
   std::string out;
   out.reserve(text.size() / 2);
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int hi = hex_digit(text[i]);
-    const int lo = hex_digit(text[i + 1]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    out += static_cast<char>(hi << 4 | lo);
-  }
+  for (std::size_t i = 0; i < text.size(); i += 2)
+    out += static_cast<char>(hex_digit(text[i]) << 4 | hex_digit(text[i + 1]));
   return out;
 }
 

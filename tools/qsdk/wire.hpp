@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <expected>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,7 +38,8 @@ class WireReader {
 };
 
 std::string hex_encode(std::string_view bytes);
-// Strict: even length, digits 0-9, a-f, A-F only; nullopt otherwise.
-std::optional<std::string> hex_decode(std::string_view text);
+// Strict: even length, digits 0-9, a-f, A-F only; otherwise what is wrong,
+// positions counted from `offset`.
+std::expected<std::string, std::string> hex_decode(std::string_view text, std::size_t offset = 0);
 
 }  // namespace qsdk::cli

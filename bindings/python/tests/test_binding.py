@@ -5,9 +5,11 @@ import inspect
 import os
 import pathlib
 import re
+import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import unittest
 
 from support import ORIGIN, needs, sdk
@@ -92,16 +94,49 @@ class LoadTimeChecks(unittest.TestCase):
         with self.assertRaisesRegex(sdk.InternalError, "lacks the export uniffi_quorvel_sdk_uniffi_fn_func_absent_operation"):
             sdk._invoke(absent, ())
 
-    def test_library_location(self):
-        env = {k: v for k, v in os.environ.items() if k != "QUORVEL_SDK_UNIFFI_LIB"}
-        probe = [sys.executable, "-c", "import quorvel_sdk_uniffi"]
-        missing = subprocess.run(probe, cwd=BINDING_DIR, env=env | {"QUORVEL_SDK_UNIFFI_LIB": "/nonexistent/lib.so"},
-                                 capture_output=True, text=True)
-        self.assertNotEqual(missing.returncode, 0)
-        self.assertIn("set QUORVEL_SDK_UNIFFI_LIB", missing.stderr)
-        if (REPO / "build" / sdk._LIBRARY_FILE).is_file():
-            found = subprocess.run(probe, cwd=BINDING_DIR, env=env, capture_output=True, text=True)
-            self.assertEqual(found.returncode, 0, found.stderr)
+
+class Loading(unittest.TestCase):
+    """Where a fresh interpreter's import looks for the library; a runtime package holds only its SONAME file."""
+
+    def setUp(self):
+        self.runtime = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory()))
+        shutil.copy(os.path.realpath(sdk._lib._name), self.runtime / sdk._SONAME)
+
+    @staticmethod
+    def import_module(**env):
+        clean = {k: v for k, v in os.environ.items() if k not in ("QUORVEL_SDK_UNIFFI_LIB", "LD_LIBRARY_PATH")}
+        probe = [sys.executable, "-c", "import quorvel_sdk_uniffi as s; print(s.normalize_origin('https://A.example'))"]
+        return subprocess.run(probe, cwd=BINDING_DIR, env=clean | env, capture_output=True, text=True)
+
+    def test_found_by_soname_through_the_loader_path(self):
+        found = self.import_module(LD_LIBRARY_PATH=str(self.runtime))
+        self.assertEqual((found.returncode, found.stdout), (0, "https://a.example\n"), found.stderr)
+
+    def test_a_missing_library_names_every_place_tried(self):
+        cases = [
+            ({}, [f"next to the module: {BINDING_DIR / sdk._SONAME}: cannot open",
+                  f"the loader's search path: {sdk._SONAME}: cannot open"]),
+            ({"QUORVEL_SDK_UNIFFI_LIB": sys.executable}, ["$QUORVEL_SDK_UNIFFI_LIB: "]),
+        ]
+        for env, places in cases:
+            missing = self.import_module(**env)
+            if missing.returncode == 0:
+                self.skipTest("the library is installed where the loader finds it")
+            self.assertIn(f"ImportError: cannot load the library {sdk._SONAME}; tried:", missing.stderr)
+            self.assertTrue(all("\n  " + place in missing.stderr for place in places), missing.stderr)
+
+    def test_the_version_is_the_projects(self):
+        self.assertEqual(sdk.__version__, re.search(r"project\(\S+ VERSION (\S+)", (REPO / "CMakeLists.txt").read_text())[1])
+
+
+class Records(unittest.TestCase):
+    def test_secrets_are_hidden_from_repr_and_str(self):
+        cases = [
+            (sdk.AppKey(secret_key_hex="5ec2e7", pubkey_hex="02ab"), "AppKey(secret_key_hex=<hidden>, pubkey_hex='02ab')"),
+            (sdk.Pkce(verifier="5ec2e7", challenge="c"), "Pkce(verifier=<hidden>, challenge='c')"),
+        ]
+        for record, shown in cases:
+            self.assertEqual((repr(record), str(record)), (shown, shown))
 
 
 class ArgumentChecks(unittest.TestCase):
