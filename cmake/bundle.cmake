@@ -1,21 +1,30 @@
 # Gathers libquorvel_sdk_uniffi.so and every third-party shared library it
 # needs into one directory, each with RUNPATH $ORIGIN, so that the directory
 # works wherever it is copied (a Python wheel, an Android archive, a Swift
-# package). The C library, libm, libdl, libpthread, librt and the dynamic
-# loader stay the target system's: they are the system's interface, and a
-# private copy of them cannot work beside the system's own. libstdc++ and
-# libgcc_s are bundled: a host such as Python does not bring them, and the
-# target's may be older than the ones we were built against.
+# package), together with the licence of the project and the notices of the
+# third-party code it carries. The C library, libm, libdl, libpthread, librt
+# and the dynamic loader stay the target system's: they are the system's
+# interface, and a private copy of them cannot work beside the system's own.
+# So do libstdc++ and libgcc_s: the C library itself loads libgcc_s, and
+# copies of both would require a C library (GLIBC_2.36) newer than any other
+# file here does, so a system able to load them already has runtimes at
+# least as new as the ones they replace.
 #
-#   cmake -DLIBRARY=<built library> -DOUTPUT=<directory> -DPATCHELF=<patchelf> -P bundle.cmake
+# The library's debug information goes to DEBUG_DIR, named by its
+# .gnu_debuglink; its symbol table, where bindings generators read the
+# interface metadata, stays. Each file in the PROVIDED list is bundled in
+# place of the system's library of the same name.
+#
+#   cmake -DLIBRARY=<built library> -DOUTPUT=<directory> -DDEBUG_DIR=<directory> -DPROVIDED=<files>
+#         -DSOURCE_DIR=<source tree> -DPATCHELF=<patchelf> -DOBJCOPY=<objcopy> -P bundle.cmake
 cmake_minimum_required(VERSION 3.25)
-foreach(var LIBRARY OUTPUT PATCHELF)
+foreach(var LIBRARY OUTPUT DEBUG_DIR PROVIDED SOURCE_DIR PATCHELF OBJCOPY)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "bundle.cmake: -D${var}=... is required")
   endif()
 endforeach()
 
-set(system_libraries "^(libc|libm|libmvec|libdl|libpthread|librt|libutil|libresolv|ld-linux-x86-64)\\.so")
+set(system_libraries "^(libc|libm|libmvec|libdl|libpthread|librt|libutil|libresolv|ld-linux-x86-64|libstdc\\+\\+|libgcc_s)\\.so")
 file(GET_RUNTIME_DEPENDENCIES
   LIBRARIES ${LIBRARY}
   RESOLVED_DEPENDENCIES_VAR dependencies
@@ -26,7 +35,7 @@ if(unresolved)
 endif()
 
 file(REMOVE_RECURSE ${OUTPUT})
-file(MAKE_DIRECTORY ${OUTPUT})
+file(MAKE_DIRECTORY ${OUTPUT} ${DEBUG_DIR})
 
 # Each file is copied under the name the loader looks for: a dependency under
 # the name it was found by (its DT_NEEDED entry), the library under the name
@@ -39,10 +48,32 @@ function(bundle_file source name)
   execute_process(COMMAND ${PATCHELF} --set-rpath $ORIGIN ${OUTPUT}/${name} COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 
+set(debug_file ${DEBUG_DIR}/libquorvel_sdk_uniffi.so.debug)
+execute_process(COMMAND ${OBJCOPY} --only-keep-debug ${LIBRARY} ${debug_file} COMMAND_ERROR_IS_FATAL ANY)
 bundle_file(${LIBRARY} libquorvel_sdk_uniffi.so)
+execute_process(COMMAND ${OBJCOPY} --strip-debug --add-gnu-debuglink=${debug_file} ${OUTPUT}/libquorvel_sdk_uniffi.so
+                COMMAND_ERROR_IS_FATAL ANY)
+
+foreach(file IN LISTS PROVIDED)
+  get_filename_component(name ${file} NAME)
+  set(provided_${name} ${file})
+endforeach()
 foreach(dependency IN LISTS dependencies)
   get_filename_component(name ${dependency} NAME)
-  bundle_file(${dependency} ${name})
+  if(DEFINED provided_${name})
+    bundle_file(${provided_${name}} ${name})
+    unset(provided_${name})
+  else()
+    bundle_file(${dependency} ${name})
+  endif()
 endforeach()
+foreach(file IN LISTS PROVIDED)
+  get_filename_component(name ${file} NAME)
+  if(DEFINED provided_${name})
+    message(FATAL_ERROR "bundle: ${name} is provided, but the library does not need it")
+  endif()
+endforeach()
+
+file(COPY ${SOURCE_DIR}/LICENSE ${SOURCE_DIR}/licenses DESTINATION ${OUTPUT})
 list(LENGTH dependencies count)
 message(STATUS "bundle: libquorvel_sdk_uniffi.so and ${count} libraries in ${OUTPUT}")

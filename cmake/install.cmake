@@ -7,18 +7,32 @@ include(CMakePackageConfigHelpers)
 set(QSDK_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quorvel_sdk_uniffi)
 
 # Bindings generators read the interface metadata from the library's static
-# symbol table, so `cmake --install --strip` must leave it in place. This code
-# runs before the library's own install step, in the same script scope.
+# symbol table, so `cmake --install --strip` must leave it in place: it drops
+# the debug information alone. This code runs before the library's own
+# install step, in the same script scope, and the last block after it.
 install(CODE [[
+  set(QSDK_STRIP_DEBUG_ONLY FALSE)
   if(CMAKE_INSTALL_DO_STRIP)
-    message(STATUS "Keeping the symbol table of libquorvel_sdk_uniffi: bindings read its metadata from it")
+    message(STATUS "Stripping debug information only: bindings read the metadata from the symbol table")
     set(CMAKE_INSTALL_DO_STRIP FALSE)
+    set(QSDK_STRIP_DEBUG_ONLY TRUE)
   endif()
 ]])
 
 install(TARGETS quorvel_sdk_uniffi EXPORT quorvel_sdk_uniffiTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(CODE "
+  if(QSDK_STRIP_DEBUG_ONLY)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --strip-debug
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:quorvel_sdk_uniffi>\"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+")
+
+# The project's licence and the notices of the third-party code it carries.
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/licenses DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(EXPORT quorvel_sdk_uniffiTargets NAMESPACE quorvel_sdk_uniffi:: DESTINATION ${QSDK_CMAKE_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/quorvel_sdk_uniffiConfig.cmake.in

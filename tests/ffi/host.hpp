@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -19,6 +20,13 @@
 namespace host {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The library under test: the build's, unless QUORVEL_SDK_UNIFFI_LIB names
+// another copy of it (the package tests run these suites on the bundle).
+inline std::string library_path() {
+  const char* path = std::getenv("QUORVEL_SDK_UNIFFI_LIB");
+  return path != nullptr && *path != '\0' ? path : QSDK_LIBRARY_PATH;
+}
 
 class Library {
  public:
@@ -41,7 +49,7 @@ class Library {
   }
 
  private:
-  Library() : handle_(dlopen(QSDK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL)) {
+  Library() : handle_(dlopen(library_path().c_str(), RTLD_NOW | RTLD_LOCAL)) {
     if (handle_ == nullptr) throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
   }
   void* handle_;

@@ -18,7 +18,7 @@ using host::Bytes;
 // Symbol sizes from the library file, as a generator sees them.
 std::map<std::string, std::size_t> data_symbol_sizes() {
   std::map<std::string, std::size_t> out;
-  const std::string cmd = std::string("nm -S --defined-only ") + QSDK_LIBRARY_PATH;
+  const std::string cmd = std::string("nm -S --defined-only ") + host::library_path();
   FILE* p = popen(cmd.c_str(), "r");
   if (p == nullptr) return out;
   char addr[64], size[64], kind[8], name[512];

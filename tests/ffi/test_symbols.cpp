@@ -15,7 +15,7 @@ using qsdk::ffi::iface::kOps;
 
 std::set<std::string> defined_dynamic_symbols() {
   std::set<std::string> out;
-  const std::string cmd = std::string("nm -D --defined-only ") + QSDK_LIBRARY_PATH;
+  const std::string cmd = std::string("nm -D --defined-only ") + host::library_path();
   FILE* p = popen(cmd.c_str(), "r");
   if (p == nullptr) return out;
   char line[1024];

@@ -31,9 +31,15 @@ lib=$libdir/libquorvel_sdk_uniffi.so
 soname=$(readelf -d "$lib.$version" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = "libquorvel_sdk_uniffi.so.$major" ] || fail "SONAME is '$soname'"
 
-echo "-- metadata kept in the static symbol table"
+echo "-- --strip drops the debug information and keeps the metadata in the static symbol table"
 meta=$(nm "$lib.$version" | grep -c ' UNIFFI_META_' || true)
 [ "$meta" -eq 35 ] || fail "$meta metadata symbols in the static symbol table, 35 expected"
+! readelf -S "$lib.$version" | grep -q '\.debug_info' || fail "debug information left by --strip"
+
+echo "-- licence and third-party notices"
+doc=$prefix/share/doc/quorvel_sdk_uniffi
+cmp "$doc/LICENSE" "$source/LICENSE" || fail "installed LICENSE differs"
+diff -r "$doc/licenses" "$source/licenses" || fail "installed notices differ"
 
 echo "-- header"
 cmp "$prefix/include/quorvel_sdk_uniffi.h" "$source/include/quorvel_sdk_uniffi.h" || fail "installed header differs"

@@ -1,13 +1,12 @@
 // The URL parser and host processing against the web-platform-tests URL data,
 // run the way those tests drive a browser's URL class.
 #include <gtest/gtest.h>
-#include <unicode/uchar.h>
 
 #include <iostream>
 #include <string>
 
-#include "base/utf8.hpp"
 #include "json/test_json_reader.hpp"
+#include "newer_unicode.hpp"
 #include "url/url.hpp"
 
 namespace qsdk::core::url {
@@ -85,31 +84,6 @@ TEST(UrlConformance, EveryCaseWithoutBase) {
   EXPECT_GT(tally.total, 500);
 }
 
-// Code points whose UTS #46 status changed in Unicode 15.1 or later from
-// disallowed to mapped or ignored, or that were assigned after the Unicode
-// version of the installed ICU (72: Unicode 15.0). With the older data these
-// names are refused; that is the only divergence the data may show.
-bool newer_than_icu_data(char32_t cp) {
-  if (!u_isdefined(static_cast<UChar32>(cp))) return true;
-  if (cp >= 0x10A0 && cp <= 0x10C5) return true;    // Georgian capitals, now mapped to small letters
-  if (cp >= 0x1D173 && cp <= 0x1D17A) return true;  // musical format controls, now ignored
-  if (cp >= 0x2F800 && cp <= 0x2FA1D) return true;  // compatibility ideographs, some now mapped
-  switch (cp) {
-    case 0x04C0: case 0x2132: case 0x2183:                // capitals whose small letters came later
-    case 0x115F: case 0x1160: case 0x3164: case 0xFFA0:   // Hangul fillers, now ignored
-    case 0x17B4: case 0x17B5: case 0x180E: case 0x206B:   // default ignorables, now ignored
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool uses_newer_unicode(const std::string& utf8) {
-  for (core::Utf8Cursor cur(utf8); !cur.done();)
-    if (newer_than_icu_data(cur.next())) return true;
-  return false;
-}
-
 // Host processing as the URL class exposes it: "https://" + host + "/x".
 void run_host_cases(const testjson::Value& doc, bool encode_delimiters, const char* what) {
   Tally tally;
@@ -143,7 +117,7 @@ void run_host_cases(const testjson::Value& doc, bool encode_delimiters, const ch
       continue;
     }
     const std::string expected = "https://" + output->text + "/x";
-    if (!parsed && parsed.error() == UrlError::IdnaError && uses_newer_unicode(t.str("input"))) {
+    if (!parsed && parsed.error() == UrlError::IdnaError && testdata::uses_newer_unicode(t.str("input"))) {
       ++newer_unicode;
       continue;
     }
