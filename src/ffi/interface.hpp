@@ -39,17 +39,14 @@ struct Arg {
 };
 
 // Argument formats several operations share.
-inline constexpr std::string_view kOrigin = "web origin; canonicalised here before it is signed or hashed";
-inline constexpr std::string_view kOriginCanonical =
-    "origin already in canonical form (normalize_origin); used as given";
-inline constexpr std::string_view kOriginAsSpelled =
-    "web origin; canonicalised only to be checked, signed as spelled";
+inline constexpr std::string_view kOrigin = "web origin, canonicalised here";
+inline constexpr std::string_view kOriginCanonical = "origin already canonical (normalize_origin), used as given";
+inline constexpr std::string_view kOriginAsSpelled = "web origin, checked in canonical form, used as spelled";
 inline constexpr std::string_view kCarried = "carried into the deed unchanged, not decoded or verified";
 inline constexpr std::string_view kWalletAddress = "20-byte wallet-contract address";
 inline constexpr std::string_view kWalletSignature = "wallet signature, any length, not interpreted";
 inline constexpr std::string_view kGrantsJson = "JSON array of grants";
 inline constexpr std::string_view kBytes32 = "32 bytes";
-inline constexpr std::string_view kTenantId = "tenant identifier";
 inline constexpr std::string_view kUnixSeconds = "Unix seconds";
 inline constexpr std::string_view kVerbatim = "any text, used as given";
 
@@ -107,7 +104,7 @@ inline constexpr std::array kOps = {
              "result for both fetching and signing.",
       .doc_padding = "  \t    \t  \t\t "}),
   op({.name = "user_binding",
-      .args = {{"tenant_id", Ty::U64, kTenantId},
+      .args = {{"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOrigin},
                {"challenge", Ty::String, kVerbatim},
@@ -134,7 +131,7 @@ inline constexpr std::array kOps = {
       .doc_padding = "  \t\t\t\t \t\t\t\t  \t\t  "}),
   op({.name = "mint_user_deed",
       .args = {{"secret_key_hex", Ty::String, "32-byte secret key", ZeroX::Refused},
-               {"tenant_id", Ty::U64, kTenantId},
+               {"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOrigin},
                {"challenge", Ty::String, kVerbatim},
@@ -172,7 +169,7 @@ inline constexpr std::array kOps = {
       .doc_padding = "  \t\t\t   \t \t\t\t\t\t \t "}),
   op({.name = "derive_app_key",
       .args = {{"root_seed_hex", Ty::String, "32-byte root seed", ZeroX::Refused},
-               {"tenant_id", Ty::U64, kTenantId},
+               {"tenant_id", Ty::U64},
                {"origin", Ty::String, kOrigin}},
       .result = Ty::AppKey,
       .returns = "an AppKey",
@@ -183,7 +180,7 @@ inline constexpr std::array kOps = {
              "Each relying party sees an unlinkable key, and the same seed always yields the same key.",
       .doc_padding = " \t  \t\t\t\t \t\t"}),
   op({.name = "passkey_sub",
-      .args = {{"tenant_id", Ty::U64, kTenantId},
+      .args = {{"tenant_id", Ty::U64},
                {"origin", Ty::String, kOriginCanonical},
                {"credential_pubkey_hex", Ty::String, "credential public key as text; lower-cased, not decoded"}},
       .result = Ty::String,
@@ -199,7 +196,7 @@ inline constexpr std::array kOps = {
                {"authenticator_data_hex", Ty::String, kCarried},
                {"client_data_json_b64url", Ty::String, kCarried},
                {"assertion_sig_hex", Ty::String, kCarried},
-               {"tenant_id", Ty::U64, kTenantId},
+               {"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOrigin},
                {"challenge", Ty::String, kVerbatim},
@@ -216,7 +213,7 @@ inline constexpr std::array kOps = {
   op({.name = "mint_user_1271_deed",
       .args = {{"signer_addr_hex", Ty::String, kWalletAddress, ZeroX::OneOptional},
                {"wallet_sig_hex", Ty::String, kWalletSignature, ZeroX::OneOptional},
-               {"tenant_id", Ty::U64, kTenantId},
+               {"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOrigin},
                {"challenge", Ty::String, kVerbatim},
@@ -231,7 +228,7 @@ inline constexpr std::array kOps = {
       .doc_padding = "\t    \t \t \t\t\t\t \t  \t"}),
   op({.name = "mint_admin_deed",
       .args = {{"wallet_sig_hex", Ty::String, "65-byte EIP-191 signature (r, s, v)", ZeroX::EveryLeading},
-               {"tenant_id", Ty::U64, kTenantId},
+               {"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"challenge", Ty::String, kVerbatim},
                {"exp", Ty::U64, kUnixSeconds}},
@@ -246,7 +243,7 @@ inline constexpr std::array kOps = {
   op({.name = "mint_admin_deed_smartwallet",
       .args = {{"signer_addr_hex", Ty::String, kWalletAddress, ZeroX::OneOptional},
                {"wallet_sig_hex", Ty::String, kWalletSignature, ZeroX::OneOptional},
-               {"tenant_id", Ty::U64, kTenantId},
+               {"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"challenge", Ty::String, kVerbatim},
                {"exp", Ty::U64, kUnixSeconds}},
@@ -259,7 +256,7 @@ inline constexpr std::array kOps = {
              "address, and the signature is left for the relying party to check on chain.",
       .doc_padding = "\t \t\t \t\t\t  \t \t\t\t"}),
   op({.name = "delegation_binding",
-      .args = {{"tenant_id", Ty::U64, kTenantId},
+      .args = {{"tenant_id", Ty::U64},
                {"iss", Ty::String},
                {"to", Ty::String},
                {"grants_json", Ty::String, kGrantsJson},
@@ -276,7 +273,7 @@ inline constexpr std::array kOps = {
              "canonical form, never as the caller typed them, so the verifier rebuilds identical bytes.",
       .doc_padding = " \t \t  \t   \t\t  \t\t "}),
   op({.name = "delegate",
-      .args = {{"tenant_id", Ty::U64, kTenantId},
+      .args = {{"tenant_id", Ty::U64},
                {"iss", Ty::String},
                {"to", Ty::String},
                {"grants_json", Ty::String, kGrantsJson},
@@ -326,7 +323,7 @@ inline constexpr std::array kOps = {
              "chain carries its own signatures and the deed's proof is left as it was.",
       .doc_padding = "    \t  \t\t\t\t\t\t\t \t"}),
   op({.name = "origin_vouch_binding",
-      .args = {{"tenant_id", Ty::U64, kTenantId},
+      .args = {{"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOriginAsSpelled},
                {"epoch", Ty::U64},
@@ -342,7 +339,7 @@ inline constexpr std::array kOps = {
              "allow_insecure_origin is set, for local development only.",
       .doc_padding = "   \t\t \t \t \t\t    "}),
   op({.name = "origin_vouch_signer",
-      .args = {{"tenant_id", Ty::U64, kTenantId},
+      .args = {{"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOriginAsSpelled},
                {"epoch", Ty::U64},
@@ -367,7 +364,7 @@ inline constexpr std::array kOps = {
              "be rejected by the holder.",
       .doc_padding = "   \t\t\t\t\t\t \t\t  \t  "}),
   op({.name = "is_origin_voucher_calldata",
-      .args = {{"tenant_id", Ty::U64, kTenantId},
+      .args = {{"tenant_id", Ty::U64},
                {"signer_hex", Ty::String, "20-byte address", ZeroX::EveryLeading},
                {"epoch", Ty::U64}},
       .result = Ty::Bytes,
@@ -422,7 +419,7 @@ inline constexpr std::array kOps = {
              "the form serializer, so that no caller value can inject or override a parameter.",
       .doc_padding = "    \t\t\t\t\t    "}),
   op({.name = "build_client_assertion",
-      .args = {{"domain", Ty::String}, {"tenant_id", Ty::U64, kTenantId}, {"nonce", Ty::String}, {"issued_at", Ty::U64, kUnixSeconds}},
+      .args = {{"domain", Ty::String}, {"tenant_id", Ty::U64}, {"nonce", Ty::String}, {"issued_at", Ty::U64, kUnixSeconds}},
       .result = Ty::String,
       .returns = "the assertion text",
       .throws = false,
@@ -434,7 +431,7 @@ inline constexpr std::array kOps = {
   op({.name = "sign_client_assertion",
       .args = {{"secret_key_hex", Ty::String, "secret key, 24 to 32 bytes", ZeroX::EveryLeading},
                {"domain", Ty::String},
-               {"tenant_id", Ty::U64, kTenantId},
+               {"tenant_id", Ty::U64},
                {"nonce", Ty::String},
                {"issued_at", Ty::U64, kUnixSeconds}},
       .result = Ty::String,
