@@ -1,7 +1,10 @@
-// The declared interface, in one table: every operation's arguments, result,
-// error, checksum and documentation, and every record's fields. The metadata
-// blobs, the checksum exports and the signature checks of the exports are all
-// derived from it, so the pieces a host binds against cannot drift apart.
+// The declared interface, in one table: every operation's arguments with
+// their formats, result, refusals, checksum and documentation, and every
+// record's fields. The metadata blobs, the checksum exports, the signature
+// checks of the exports and the records' wire bindings are derived from it at
+// compile time; tools/iface derives the public header's operations,
+// docs/api.md and the fuzz target list and checks them against it. So the
+// pieces a host binds against cannot drift apart.
 #pragma once
 
 #include <array>
