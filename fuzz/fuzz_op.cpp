@@ -1,4 +1,4 @@
-// One libFuzzer target per exported operation (QSDK_FUZZ_OP is its index in
+// One libFuzzer target per exported operation (QSDK_FUZZ_OP is its name in
 // the interface table). The harness calls the export exactly as a host
 // binding would and checks what a host relies on: the status code, the zero
 // value after a failure, well-formed error and result buffers, the same
@@ -32,7 +32,7 @@ namespace core = qsdk::core;
 using iface::Ty;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t kOp = QSDK_FUZZ_OP;
+constexpr std::size_t kOp = iface::op_index(QSDK_FUZZ_OP);
 constexpr const iface::Op& op() { return iface::kOps[kOp]; }
 constexpr bool is_op(std::string_view name) { return op().name == name; }
 

@@ -17,7 +17,11 @@ namespace qsdk::core {
 
 inline constexpr std::uint8_t kDeedVersion = 1;
 
-struct Deed {
+// What every deed carries, whatever form its capability lists take: the
+// core holds them parsed (Deed), the boundary as JSON text (the ffi's
+// DeedRecord). Both extend these terms, so a conversion copies them whole and
+// names only the two lists.
+struct DeedTerms {
   std::uint8_t v = kDeedVersion;
   std::string mode;
   std::uint64_t tenant = 0;
@@ -34,6 +38,11 @@ struct Deed {
   std::optional<std::string> client_data_json;
   std::optional<std::string> assertion_sig;
   std::optional<std::string> signer;
+
+  bool operator==(const DeedTerms&) const = default;
+};
+
+struct Deed : DeedTerms {
   std::optional<std::vector<Grant>> grants;
   std::optional<std::vector<Delegation>> delegations;
 

@@ -2,7 +2,8 @@
 // A bindings generator reads them from the library file and derives each
 // operation's checksum from its blob; the documentation is part of what it
 // hashes, so each operation's documentation ends in an invisible run of
-// spaces and tabs chosen here to make the blob hash to its declared checksum.
+// spaces and tabs (the table's doc_padding) that makes the blob hash to its
+// declared checksum. tools/iface finds that run; the build only checks it.
 #pragma once
 
 #include <array>
@@ -57,9 +58,12 @@ struct Blob {
     put(static_cast<std::uint8_t>(s.size()));
     text(s);
   }
+  constexpr void doc_len(std::size_t n) {
+    put(static_cast<std::uint8_t>(n & 0xff));
+    put(static_cast<std::uint8_t>(n >> 8));
+  }
   constexpr void doc(std::string_view s) {
-    put(static_cast<std::uint8_t>(s.size() & 0xff));
-    put(static_cast<std::uint8_t>(s.size() >> 8));
+    doc_len(s.size());
     text(s);
   }
 };
@@ -105,47 +109,11 @@ constexpr Blob func_head(const iface::Op& op) {
   return b;
 }
 
-// Depth-first search over paddings of exactly `left` more symbols; the bits
-// of `path` select tab (1) or space (0), first symbol in the lowest bit.
-constexpr bool find_padding(std::uint64_t h, int depth, int left, std::uint16_t target, std::uint32_t& path) {
-  if (left == 0) return fold16(h) == target;
-  if (find_padding(fnv1a(h, ' '), depth + 1, left - 1, target, path)) return true;
-  if (find_padding(fnv1a(h, '\t'), depth + 1, left - 1, target, path)) {
-    path |= 1u << depth;
-    return true;
-  }
-  return false;
-}
-
-struct Padding {
-  int length = -1;
-  std::uint32_t path = 0;
-};
-
-constexpr Padding padding_for(const iface::Op& op) {
-  for (int len = 0; len <= 28; ++len) {
-    Blob b = func_head(op);
-    const std::size_t doc_len = op.doc.size() + static_cast<std::size_t>(len);
-    b.put(static_cast<std::uint8_t>(doc_len & 0xff));
-    b.put(static_cast<std::uint8_t>(doc_len >> 8));
-    b.text(op.doc);
-    std::uint64_t h = kFnvOffset;
-    for (std::size_t i = 0; i < b.size; ++i) h = fnv1a(h, b.bytes[i]);
-    std::uint32_t path = 0;
-    if (find_padding(h, 0, len, op.checksum, path)) return {len, path};
-  }
-  return {};
-}
-
 constexpr Blob func_blob(const iface::Op& op) {
-  const Padding pad = padding_for(op);
-  if (pad.length < 0) throw "no padding makes this blob hash to its checksum";
   Blob b = func_head(op);
-  const std::size_t doc_len = op.doc.size() + static_cast<std::size_t>(pad.length);
-  b.put(static_cast<std::uint8_t>(doc_len & 0xff));
-  b.put(static_cast<std::uint8_t>(doc_len >> 8));
+  b.doc_len(op.doc.size() + op.doc_padding.size());
   b.text(op.doc);
-  for (int i = 0; i < pad.length; ++i) b.put((pad.path >> i & 1) ? '\t' : ' ');
+  b.text(op.doc_padding);
   return b;
 }
 

@@ -53,27 +53,6 @@ ffi::Outcome<LinkTerms> link_terms(const std::string& iss, const std::string& to
   return t;
 }
 
-template <class T, class Parse>
-core::Result<std::optional<T>> parse_if_present(const std::optional<std::string>& text, Parse parse) {
-  if (!text) return std::optional<T>();
-  auto parsed = parse(*text);
-  if (!parsed) return std::unexpected(parsed.error());
-  return std::optional<T>(std::move(*parsed));
-}
-
-// The boundary deed as a core token. Its capability texts are parsed even
-// though a capability mint is about to replace them: a deed that carries
-// unparsable capabilities is refused rather than silently repaired.
-core::Result<core::Deed> from_record(const ffi::DeedRecord& r) {
-  auto grants = parse_if_present<std::vector<core::Grant>>(r.grants, core::parse_grant_list);
-  if (!grants) return std::unexpected(grants.error());
-  auto delegations = parse_if_present<std::vector<core::Delegation>>(r.delegations, core::parse_delegation_chain);
-  if (!delegations) return std::unexpected(delegations.error());
-  return core::Deed{r.v, r.mode, r.tenant, r.sub, r.aud, r.challenge, r.exp, r.root, r.proof, r.pubkey, r.signature,
-                    r.credential_pubkey, r.authenticator_data, r.client_data_json, r.assertion_sig, r.signer,
-                    std::move(*grants), std::move(*delegations)};
-}
-
 }  // namespace
 
 QSDK_OPERATION(delegation_binding);
@@ -148,7 +127,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_capability_deed(Ru
       status,
       [](const ffi::DeedRecord& base_deed, const std::string& grants_json,
          const std::string& delegation_chain_json) -> core::Result<core::Deed> {
-        auto token = from_record(base_deed);
+        auto token = ffi::from_record(base_deed);
         if (!token) return std::unexpected(token.error());
         auto grants = core::parse_grant_list(grants_json);
         if (!grants) return std::unexpected(grants.error());

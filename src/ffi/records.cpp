@@ -4,61 +4,36 @@
 
 namespace qsdk::ffi {
 
-DeedRecord to_record(const core::Deed& d) {
-  DeedRecord r{d.v, d.mode, d.tenant, d.sub, d.aud, d.challenge, d.exp,
-               d.root, d.proof, d.pubkey, d.signature, d.credential_pubkey, d.authenticator_data,
-               d.client_data_json, d.assertion_sig, d.signer, std::nullopt, std::nullopt};
-  if (d.grants) r.grants = core::write_grant_list(*d.grants);
-  if (d.delegations) r.delegations = core::write_delegation_chain(*d.delegations);
-  return r;
+namespace {
+
+template <class T, class Parse>
+core::Result<std::optional<T>> parse_if_present(const std::optional<std::string>& text, Parse parse) {
+  if (!text) return std::optional<T>();
+  auto parsed = parse(*text);
+  if (!parsed) return std::unexpected(parsed.error());
+  return std::optional<T>(std::move(*parsed));
 }
 
-void write(Writer& w, const DeedRecord& r) {
-  w.u8(r.v);
-  w.string(r.mode);
-  w.u64(r.tenant);
-  w.string(r.sub);
-  w.string(r.aud);
-  w.string(r.challenge);
-  w.u64(r.exp);
-  for (const auto* f : {&r.root, &r.proof, &r.pubkey, &r.signature, &r.credential_pubkey, &r.authenticator_data,
-                        &r.client_data_json, &r.assertion_sig, &r.signer, &r.grants, &r.delegations})
-    w.optional_string(*f);
-}
+}  // namespace
 
-void write(Writer& w, const AppKeyRecord& r) {
-  w.string(r.secret_key_hex);
-  w.string(r.pubkey_hex);
-}
-
-void write(Writer& w, const core::Pkce& r) {
-  w.string(r.verifier);
-  w.string(r.challenge);
-}
-
-void write(Writer& w, const core::Claims& r) {
-  w.string(r.iss);
-  w.string(r.sub);
-  w.string(r.aud);
-  w.u64(r.exp);
-  w.u64(r.iat);
-  w.optional_u64(r.tid);
-  w.optional_string(r.nonce);
-}
-
-DeedRecord read_deed(Reader& rd) {
+DeedRecord to_record(const core::Deed& deed) {
   DeedRecord r;
-  r.v = rd.u8();
-  r.mode = rd.string();
-  r.tenant = rd.u64();
-  r.sub = rd.string();
-  r.aud = rd.string();
-  r.challenge = rd.string();
-  r.exp = rd.u64();
-  for (auto* f : {&r.root, &r.proof, &r.pubkey, &r.signature, &r.credential_pubkey, &r.authenticator_data,
-                  &r.client_data_json, &r.assertion_sig, &r.signer, &r.grants, &r.delegations})
-    *f = rd.optional_string();
+  static_cast<core::DeedTerms&>(r) = deed;
+  if (deed.grants) r.grants = core::write_grant_list(*deed.grants);
+  if (deed.delegations) r.delegations = core::write_delegation_chain(*deed.delegations);
   return r;
+}
+
+core::Result<core::Deed> from_record(const DeedRecord& record) {
+  auto grants = parse_if_present<std::vector<core::Grant>>(record.grants, core::parse_grant_list);
+  if (!grants) return std::unexpected(grants.error());
+  auto delegations = parse_if_present<std::vector<core::Delegation>>(record.delegations, core::parse_delegation_chain);
+  if (!delegations) return std::unexpected(delegations.error());
+  core::Deed deed;
+  static_cast<core::DeedTerms&>(deed) = record;
+  deed.grants = std::move(*grants);
+  deed.delegations = std::move(*delegations);
+  return deed;
 }
 
 }  // namespace qsdk::ffi
