@@ -28,7 +28,9 @@ constexpr std::string_view kManyColons =
 constexpr std::string_view kPortDigits = "origin: port must be all-digit";
 constexpr std::string_view kEmptyHost = "origin: host must not be empty";
 
-std::unexpected<CoreError> refuse(std::string_view detail) { return fail(CoreError::input(std::string(detail))); }
+std::unexpected<CoreError> refuse(std::string_view detail) {
+  return std::unexpected(CoreError::input(std::string(detail)));
+}
 
 bool forbidden(char32_t cp) {
   if (cp <= 0x20) return true;
@@ -103,7 +105,7 @@ Result<std::string> normalize_origin(std::string_view origin) {
   }
 
   auto hp = split_host_port(lowered);
-  if (!hp) return std::unexpected(std::move(hp.error()));
+  if (!hp) return std::unexpected(hp.error());
   if (hp->host.empty()) return refuse(kEmptyHost);
 
   std::string out(scheme);
@@ -177,14 +179,14 @@ std::string_view host_of_https(std::string_view canonical) {
 
 Result<void> enforce_origin_policy(std::string_view origin, bool allow_insecure_origin) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return std::unexpected(std::move(canonical.error()));
+  if (!canonical) return std::unexpected(canonical.error());
   if (allow_insecure_origin) return {};
   if (!canonical->starts_with("https://"))
-    return fail(CoreError::insecure_origin(cat(*canonical, ": scheme must be https in production")));
+    return std::unexpected(CoreError::insecure_origin(cat(*canonical, ": scheme must be https in production")));
   const std::string_view host = host_of_https(*canonical);
   if (unroutable_host(host))
-    return fail(CoreError::insecure_origin(cat(*canonical, ": host '", host,
-                                               "' is not routable in production (loopback/private/link-local/mDNS)")));
+    return std::unexpected(CoreError::insecure_origin(
+        cat(*canonical, ": host '", host, "' is not routable in production (loopback/private/link-local/mDNS)")));
   return {};
 }
 

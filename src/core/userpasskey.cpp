@@ -43,7 +43,7 @@ std::string passkey_sub(std::uint64_t tenant, std::string_view origin, std::stri
 Result<Deed> mint_user_passkey_deed(const PasskeyAssertion& assertion, std::uint64_t tenant, std::string_view aud,
                                     std::string_view origin, std::string_view challenge, std::uint64_t exp) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   std::string key = lower_case(assertion.credential_pubkey_hex);
   Deed deed = new_deed(kModeUserPasskey, passkey_subject(tenant, *canonical, key), tenant, aud, challenge, exp);
   deed.credential_pubkey = std::move(key);

@@ -47,7 +47,7 @@ std::string user_sub(const PublicKey& key) { return subject_digest({as_bytes(kUs
 Result<Deed> mint_user_deed(const SecretKey& key, std::uint64_t tenant, std::string_view aud,
                             std::string_view origin, std::string_view challenge, std::uint64_t exp) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   const std::string binding = user_binding(tenant, aud, *canonical, challenge, exp);
   auto sig = sign_digest(key, sha256(as_bytes(binding)));
   // A valid key always signs; anything else is a fault of this library.
@@ -61,20 +61,20 @@ Result<Deed> mint_user_deed(const SecretKey& key, std::uint64_t tenant, std::str
 
 Result<std::string> user_root_binding(std::string_view origin) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   return root_binding_text(*canonical);
 }
 
 Result<SecretBytes> derive_root_seed(std::string_view origin, const WalletSigner& sign) {
   auto binding = user_root_binding(origin);
-  if (!binding) return fail(binding.error());
+  if (!binding) return std::unexpected(binding.error());
   auto first = sign(as_bytes(*binding));
-  if (!first) return fail(first.error());
+  if (!first) return std::unexpected(first.error());
   auto second = sign(as_bytes(*binding));
-  if (!second) return fail(second.error());
+  if (!second) return std::unexpected(second.error());
   // A wallet that adds fresh randomness would give a new seed, and so a new
   // identity, at every sign-in.
-  if (*first != *second) return fail(CoreError::crypto("wallet signing is non-deterministic; unsupported"));
+  if (*first != *second) return std::unexpected(CoreError::crypto("wallet signing is non-deterministic; unsupported"));
   Digest32 seed = sha256(*first);
   WipeOnExit wipe(seed);
   return SecretBytes(seed.begin(), seed.end());
@@ -83,12 +83,12 @@ Result<SecretBytes> derive_root_seed(std::string_view origin, const WalletSigner
 Result<SecretKey> derive_app_key(std::span<const std::uint8_t, 32> root_seed, std::uint64_t tenant,
                                  std::string_view origin) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   const SecretBytes prk = hkdf_sha256_extract({}, root_seed);
   const std::string label = cat("tenant:", tenant, "|origin:", *canonical);
   for (int counter = 0; counter < kAppKeyAttempts; ++counter)
     if (auto key = app_key_attempt(prk, label, counter)) return std::move(*key);
-  return fail(CoreError::crypto("could not derive a valid app key"));
+  return std::unexpected(CoreError::crypto("could not derive a valid app key"));
 }
 
 }  // namespace qsdk::core

@@ -172,8 +172,8 @@ TEST(DeriveRootSeed, RefusesAndPassesFailuresOn) {
   const std::vector<Case> cases = {
       {kOrigin, {SecretBytes{1, 2}, SecretBytes{1, 3}}, nondeterministic, 2},
       {kOrigin, {SecretBytes{1, 2}, SecretBytes{1, 2, 0}}, nondeterministic, 2},
-      {kOrigin, {fail(refused)}, "crypto: user rejected", 1},
-      {kOrigin, {SecretBytes{1}, fail(refused)}, "crypto: user rejected", 2},
+      {kOrigin, {std::unexpected(refused)}, "crypto: user rejected", 1},
+      {kOrigin, {SecretBytes{1}, std::unexpected(refused)}, "crypto: user rejected", 2},
       {"https://rp.example/p", {}, kBadPath, 0},
   };
   for (const auto& c : cases) {
