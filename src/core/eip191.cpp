@@ -128,7 +128,7 @@ Result<std::string> eip191_sign(std::string_view secret_key_text, ByteView messa
   return "0x" + hex_encode(full);
 }
 
-Result<Address> eip191_recover(ByteView message, ByteView signature) {
+Result<PublicKey> recover_signer_key(const Digest32& digest, ByteView signature) {
   if (signature.size() != 65) return std::unexpected(CoreError::input("signature must be 65 bytes"));
   // r and s are judged before v, so a bad r with a bad v reports the r.
   secp256k1_ecdsa_signature plain;
@@ -138,16 +138,24 @@ Result<Address> eip191_recover(ByteView message, ByteView signature) {
   const auto recid = recovery_id_of(signature[64]);
   if (!recid) return std::unexpected(CoreError::input("recovery id must be 0, 1, 27, or 28"));
 
-  const Digest32 digest = eip191_hash(message);
   secp256k1_ecdsa_recoverable_signature sig;
   secp256k1_pubkey native;
   if (secp256k1_ecdsa_recoverable_signature_parse_compact(ctx(), &sig, signature.data(), *recid) != 1 ||
       secp256k1_ecdsa_recover(ctx(), &native, &sig, digest.data()) != 1)
     return std::unexpected(signature_error());
-  // Recovery alone accepts the high-s twin of every signature; verification
-  // refuses it, so one signed message has exactly one accepted encoding.
-  if (secp256k1_ecdsa_verify(ctx(), &plain, digest.data(), &native) != 1) return std::unexpected(signature_error());
-  return eth_address(PublicKey(native));
+  // Recovery alone accepts the high-s twin of every signature. A key
+  // recovered from (r, s) with recovery id 0 or 1 verifies (r, s) by
+  // construction (u1*G + u2*Q is R again, whose x is r), so verifying would
+  // only repeat the one test that matters: s <= n/2, which keeps one accepted
+  // encoding per signed message. normalize returns 1 exactly when s is high.
+  if (secp256k1_ecdsa_signature_normalize(ctx(), nullptr, &plain) == 1) return std::unexpected(signature_error());
+  return PublicKey(native);
+}
+
+Result<Address> eip191_recover(ByteView message, ByteView signature) {
+  auto key = recover_signer_key(eip191_hash(message), signature);
+  if (!key) return std::unexpected(key.error());
+  return eth_address(*key);
 }
 
 Address eth_address(const PublicKey& key) {
@@ -159,12 +167,6 @@ Address eth_address(const PublicKey& key) {
 }
 
 std::string address_text(const Address& address) { return "0x" + hex_encode(address); }
-
-bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSignature& signature) {
-  secp256k1_ecdsa_signature sig;
-  if (secp256k1_ecdsa_signature_parse_compact(ctx(), &sig, signature.data()) != 1) return false;
-  return secp256k1_ecdsa_verify(ctx(), &sig, digest.data(), &key.native()) == 1;
-}
 
 Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text) {
   auto bytes = hex_decode(text);

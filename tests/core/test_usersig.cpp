@@ -83,8 +83,8 @@ TEST(MintUserDeed, SignsSha256OfTheBindingNotTheEip191Digest) {
 
   const auto rs = testing::unhex_array<64>(*deed->signature);
   const std::string binding = user_binding(7, "rp", kOrigin, "c1", 99);
-  EXPECT_TRUE(verify_digest(pub, sha256(as_bytes(binding)), rs));
-  EXPECT_FALSE(verify_digest(pub, eip191_hash(as_bytes(binding)), rs));
+  EXPECT_TRUE(testing::signed_by(pub, sha256(as_bytes(binding)), rs));
+  EXPECT_FALSE(testing::signed_by(pub, eip191_hash(as_bytes(binding)), rs));
   EXPECT_EQ(mint_user_deed(key, 7, "rp", kOrigin, "c1", 99), deed) << "signing is deterministic";
 }
 
