@@ -93,10 +93,14 @@ Result<std::string> normalize_origin(std::string_view origin) {
   if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
   if (rest.empty() || rest.find('/') != std::string_view::npos) return refuse(kNoPath);
 
-  // Inputs reaching the core are valid UTF-8; a stray byte would still be
-  // refused below, since the decoder yields a replacement outside ASCII.
+  // The cursor reads an ill-formed sequence as U+FFFD one byte long, which
+  // no rule below would refuse; only a real U+FFFD spans three bytes. A byte
+  // that is not UTF-8 is refused here, whatever the caller checked before.
   for (Utf8Cursor cur(rest); !cur.done();) {
-    if (forbidden(cur.next())) return refuse(kForbiddenChar);
+    const std::size_t start = cur.offset();
+    const char32_t cp = cur.next();
+    const bool ill_formed = cp == 0xfffd && cur.offset() - start != 3;
+    if (ill_formed || forbidden(cp)) return refuse(kForbiddenChar);
   }
 
   std::string lowered(rest);
