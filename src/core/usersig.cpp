@@ -13,6 +13,11 @@ namespace {
 constexpr std::string_view kUserSubTag = "quorvel-sovereign-user-sub-v1";
 constexpr int kAppKeyAttempts = 64;
 
+// OpenSSL's HKDF takes at most 32 KiB of info, which no call can split. The
+// info is "tenant:" (7 bytes), up to 20 digits, "|origin:" (8), the origin,
+// "|ctr:" (5) and up to 2 digits; a longer origin is refused, not failed.
+constexpr std::size_t kMaxAppKeyOrigin = 32 * 1024 - (7 + 20 + 8 + 5 + 2);
+
 std::string root_binding_text(std::string_view origin) {
   return cat(origin, " is asking you to sign in.\n",
              "\n",
@@ -84,6 +89,9 @@ Result<SecretKey> derive_app_key(std::span<const std::uint8_t, 32> root_seed, st
                                  std::string_view origin) {
   auto canonical = normalize_origin(origin);
   if (!canonical) return std::unexpected(canonical.error());
+  if (canonical->size() > kMaxAppKeyOrigin)
+    return std::unexpected(
+        CoreError::input(cat("origin must be at most ", kMaxAppKeyOrigin, " bytes to derive an app key")));
   const SecretBytes prk = hkdf_sha256_extract({}, root_seed);
   const std::string label = cat("tenant:", tenant, "|origin:", *canonical);
   for (int counter = 0; counter < kAppKeyAttempts; ++counter)

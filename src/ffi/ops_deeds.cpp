@@ -125,7 +125,13 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_passkey_sub(uint64_t te
                                                                      RustCallStatus* status) {
   return ffi::run<QSDK_OP(passkey_sub)>(
       status,
-      [](std::uint64_t tenant, const std::string& o, const std::string& key) { return core::passkey_sub(tenant, o, key); },
+      [](std::uint64_t tenant, const std::string& o, const std::string& key) {
+        // The interface promises a subject for every key text a host can
+        // mean; one too long for ICU is a misuse, reported as a fault.
+        auto sub = core::passkey_sub(tenant, o, key);
+        if (!sub) throw ffi::InternalFailure(sub.error().text());
+        return std::move(*sub);
+      },
       tenant_id, origin, credential_pubkey_hex);
 }
 

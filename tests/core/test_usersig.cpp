@@ -2,9 +2,11 @@
 #include <openssl/hmac.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "core/hash.hpp"
 #include "core/kdf.hpp"
+#include "core/text.hpp"
 #include "core/usersig.hpp"
 #include "curve_support.hpp"
 
@@ -208,6 +210,20 @@ TEST(DeriveAppKey, IsHkdfOfTheSeedScopedToTenantAndOrigin) {
   EXPECT_NE(derive_app_key(s, 8, kOrigin)->bytes(), key->bytes());
   EXPECT_NE(derive_app_key(s, 7, "https://rp.example:8443")->bytes(), key->bytes());
   EXPECT_EQ(derive_app_key(s, 7, "rp.example").error().text(), kNoScheme);
+}
+
+// OpenSSL's HKDF takes at most 32 KiB of info: the longest origin that fits
+// with the widest tenant still derives the key, one byte more is refused.
+TEST(DeriveAppKey, RefusesAnOriginTooLongForTheDerivation) {
+  const Bytes seed(32, 7);
+  const std::span<const std::uint8_t, 32> s(seed.data(), 32);
+  const std::uint64_t tenant = std::numeric_limits<std::uint64_t>::max();
+  const std::string longest = "https://" + std::string(32726 - 8, 'a');
+  auto key = derive_app_key(s, tenant, longest);
+  ASSERT_TRUE(key) << key.error().text();
+  EXPECT_EQ(hex_encode(key->bytes()), expected_app_key(seed, cat("tenant:", tenant, "|origin:", longest, "|ctr:0")));
+  EXPECT_EQ(derive_app_key(s, tenant, longest + "a").error().text(),
+            "input: origin must be at most 32726 bytes to derive an app key");
 }
 
 }  // namespace
