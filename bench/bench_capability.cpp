@@ -1,7 +1,9 @@
-// Capability exports beside SHA-256 over the same bytes: a typical link and a
-// link carrying a 1 MiB grant list for parent_ref_hash_link, a 10-link chain
-// and a 1 MiB grant list for mint_capability_deed. The export's time minus
-// the floor is the JSON layer's share (parsing, canonical writing, buffers).
+// Capability exports beside the least each must do: parent references,
+// which hash a canonical text, beside SHA-256 over the same bytes (a typical
+// link and one carrying a 1 MiB grant list); mint_capability_deed, which
+// hashes nothing, and the texts that wrap no primitive, beside the copies of
+// their arguments (a 10-link chain and a 1 MiB grant list). The export's time
+// minus the floor is the JSON layer's share (parsing, canonical writing).
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -74,6 +76,12 @@ host::Bytes user_deed() {
   return deed;
 }
 
+// The deed argument's bytes, copied like a text by the floor.
+std::string deed_text() {
+  const host::Bytes deed = user_deed();
+  return std::string(deed.begin(), deed.end());
+}
+
 // `first` and n - 1 more links, each chained to the one before.
 std::string chain_of(std::size_t n, const std::string& grants, const std::string& first) {
   std::string chain = "[" + first, link = first;
@@ -109,9 +117,9 @@ const bool registered = add({
      sha256_floor(in.big_link.size())},
     {"mint_capability_deed [10-link chain]",
      call(QSDK_FN(mint_capability_deed), user_deed(), in.small_grants, in.chain),
-     sha256_floor(in.small_grants.size() + in.chain.size())},
+     buffer_floor({deed_text(), in.small_grants, in.chain})},
     {"mint_capability_deed [1 MiB grants]", call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"),
-     sha256_floor(in.big_grants.size())},
+     buffer_floor({deed_text(), in.big_grants, "[]"})},
 });
 
 }  // namespace

@@ -1,13 +1,14 @@
 // The deed exports beside the libsecp256k1, OpenSSL or SHA-256 work each is
-// built on. Where an export necessarily does more than one primitive (a
-// user-sig mint also derives the public key it publishes; recovery is
-// followed by the verification that refuses high s), the floor is that
-// composition.
+// built on, and never more than the export must do. Where an export
+// necessarily does more than one primitive (a user-sig mint also derives the
+// public key it publishes), the floor is that composition; the admin mint's
+// is the recovery alone, on the same signature and digest.
 #include <openssl/hmac.h>
 #include <openssl/sha.h>
 #include <secp256k1.h>
 
 #include <memory>
+#include <string_view>
 
 #include "constants.hpp"
 #include "table.hpp"
@@ -67,6 +68,13 @@ const std::string kClientData = std::string(180, 'Q');
 const std::string kAssertionSig = "3045" + std::string(138, 'd');
 const std::string kWalletSig(130, 'e');
 
+// What a subject hashes: tag "|tenant:7|origin:" origin "|" name ":" key.
+std::size_t subject_bytes(std::string_view tag, std::string_view name, std::string_view key) {
+  return tag.size() + std::string_view("|tenant:7|origin:").size() + kOrigin.size() + 1 + name.size() + 1 + key.size();
+}
+const std::size_t kPasskeySubject = subject_bytes("quorvel-sovereign-user-passkey-sub-v1", "pubkey", kCredential);
+const std::size_t k1271Subject = subject_bytes("quorvel-sovereign-user-1271-sub-v1", "wallet", kAddress.substr(2));
+
 const bool registered = add({
     {"user_binding", call(QSDK_FN(user_binding), std::uint64_t{7}, "rp", kOrigin, "c1", std::uint64_t{99}),
      buffer_floor({"rp", kOrigin, "c1"})},
@@ -77,16 +85,16 @@ const bool registered = add({
     {"derive_root_seed", call(QSDK_FN(derive_root_seed), kOrigin, kRootSig, kRootSig), sha256_floor(65)},
     {"derive_app_key", call(QSDK_FN(derive_app_key), std::string(64, 'a'), std::uint64_t{7}, kOrigin),
      hkdf_and_pubkey_floor()},
-    {"passkey_sub", call(QSDK_FN(passkey_sub), std::uint64_t{7}, kOrigin, kCredential), sha256_floor(220)},
+    {"passkey_sub", call(QSDK_FN(passkey_sub), std::uint64_t{7}, kOrigin, kCredential), sha256_floor(kPasskeySubject)},
     {"mint_user_passkey_deed",
      call(QSDK_FN(mint_user_passkey_deed), kCredential, kAuthData, kClientData, kAssertionSig, std::uint64_t{7}, "rp",
           kOrigin, "c1", std::uint64_t{99}),
-     sha256_floor(220)},
+     sha256_floor(kPasskeySubject)},
     {"mint_user_1271_deed",
      call(QSDK_FN(mint_user_1271_deed), kAddress, kWalletSig, std::uint64_t{7}, "rp", kOrigin, "c1", std::uint64_t{99}),
-     sha256_floor(120)},
+     sha256_floor(k1271Subject)},
     {"mint_admin_deed", call(QSDK_FN(mint_admin_deed), kAdminSig, std::uint64_t{7}, "rp", "c1", std::uint64_t{99}),
-     eip191_recover_floor(333)},
+     recover_floor(kAdminBinding, kAdminSig)},
     {"mint_admin_deed_smartwallet",
      call(QSDK_FN(mint_admin_deed_smartwallet), kAddress, kWalletSig, std::uint64_t{7}, "rp", "c1", std::uint64_t{99}),
      buffer_floor({kAddress, kWalletSig, "rp", "c1"})},

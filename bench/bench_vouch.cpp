@@ -1,5 +1,5 @@
-// The origin vouch exports: signer recovery beside the bare EIP-191 recovery
-// of a message of the same length; the prose, call data and return decoding,
+// The origin vouch exports: signer recovery beside libsecp256k1 recovering
+// the same signature from the same digest; the prose, call data and return decoding,
 // which wrap no primitive, beside the copies of their arguments.
 #include "constants.hpp"
 #include "table.hpp"
@@ -10,11 +10,10 @@ using namespace bench;
 
 constexpr std::uint64_t kTenant = 7, kEpoch = 3, kExp = 1700000000;
 
-std::size_t prose_bytes() {
+std::string prose() {
   host::Status st;
   return host::take_text(QSDK_FN(origin_vouch_binding)(kTenant, host::text("rp"), host::text(kOrigin), kEpoch, kExp,
-                                                       std::int8_t{0}, &st))
-      .size();
+                                                       std::int8_t{0}, &st));
 }
 
 host::Bytes true_word() {
@@ -27,7 +26,7 @@ const bool registered = add({
     {"origin_vouch_binding", call(QSDK_FN(origin_vouch_binding), kTenant, "rp", kOrigin, kEpoch, kExp, std::int8_t{0}),
      buffer_floor({"rp", kOrigin})},
     {"origin_vouch_signer", call(QSDK_FN(origin_vouch_signer), kTenant, "rp", kOrigin, kEpoch, kExp, kVouchSig),
-     eip191_recover_floor(prose_bytes())},
+     recover_floor(prose(), kVouchSig)},
     {"origin_vouch_max_ttl_secs", call(QSDK_FN(origin_vouch_max_ttl_secs)), std::nullopt},
     {"is_origin_voucher_calldata", call(QSDK_FN(is_origin_voucher_calldata), kTenant, kAddress, kEpoch),
      buffer_floor({kAddress})},

@@ -20,7 +20,19 @@ inline const std::string kOrigin = "https://app.example";
 inline const std::string kRootSig =
     "a5b7f1e82f1a326db5c1b1e5714de0d81fc090600e15ae2e86a320abd71faea8"
     "080c5c73fb0e8cded6c475b984a7e34836c06562a24255a8f27d1becf8166d521c";
-// The admin binding for aud "rp", tenant 7, challenge "c1", exp 99.
+// The admin binding for aud "rp", tenant 7, challenge "c1", exp 99, and its signature.
+inline const std::string kAdminBinding =
+    "rp is requesting administrative access to your Quorvel tenant.\n"
+    "\n"
+    "Signing this message grants FULL ADMINISTRATIVE ACCESS to the tenant\n"
+    "below. Only sign it if you are on rp right now \u2014 signing it on any\n"
+    "other site lets that site's operator administer your tenant.\n"
+    "\n"
+    "Tenant: 7\n"
+    "Challenge: c1\n"
+    "Expires (unix seconds): 99\n"
+    "\n"
+    "quorvel-sovereign-admin-v1";
 inline const std::string kAdminSig =
     "678de8a9ad61ed24b990ea1262250c0ed42f8d748adf9e9f20b5df892beb0870"
     "1118ae4fb333537dd023e36498f894d8418115882faea7e8232120f379e380f71c";

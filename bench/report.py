@@ -123,8 +123,9 @@ Measured by `./scripts/bench`, which rewrites this file's tables with `--write-d
 Each operation is called through the C interface exactly as a host calls it: argument buffers made
 by the library's allocator, the call, the result released. Its floor is the bare cryptographic
 primitive it wraps (libsecp256k1, OpenSSL, Crypto++), measured in the same run; an operation that
-wraps no primitive is measured beside copying its argument texts into library buffers. The ratio is
-the operation's time over its floor's.
+wraps no primitive is measured beside copying its argument texts into library buffers. A floor holds
+only work the operation cannot avoid: a signer's recovery is the bare parse and recovery of the same
+signature from the same digest. The ratio is the operation's time over its floor's.
 
 {operations}
 
@@ -132,8 +133,9 @@ Reading the ratios: for the operations built on a signature, recovery or key der
 near 1 means the boundary (argument buffers, hex and UTF-8 checks, record encoding, the failure
 barrier) costs little beside the primitive. Operations that wrap no primitive, or only a SHA-256
 of a few blocks, are dominated by their own text, hex and JSON work and by the buffer copies, so
-their ratios are large while their times stay at a few microseconds. The 1 MiB capability rows
-show the JSON layer's throughput against SHA-256's over the same bytes.
+their ratios are large while their times stay at a few microseconds. The `parent_ref_hash_link`
+rows show the JSON layer's throughput against SHA-256's over the same bytes; `mint_capability_deed`
+hashes nothing, so its rows stand beside the copies of its arguments.
 
 ## Against what a user would pick instead
 

@@ -186,13 +186,13 @@ std::string quote_char_literal(std::uint8_t byte) {
 
 Result<Bytes> decode_hex_as(ErrorKind kind, std::string_view text) {
   auto bytes = hex_decode(text);
-  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
+  if (!bytes) return std::unexpected(CoreError(kind, std::move(bytes.error())));
   return std::move(*bytes);
 }
 
 Result<SecretBytes> decode_secret_hex_as(ErrorKind kind, std::string_view text) {
   auto bytes = hex_decode_secret(text);
-  if (!bytes) return fail(CoreError(kind, std::move(bytes.error())));
+  if (!bytes) return std::unexpected(CoreError(kind, std::move(bytes.error())));
   return std::move(*bytes);
 }
 

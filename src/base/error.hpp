@@ -1,4 +1,19 @@
 // The one error type of the protocol logic: a class plus a detail text.
+//
+// A refusal is a value, never an exception: every fallible operation returns
+// Result<T>, and a refusal is raised or passed on with std::unexpected, the
+// one spelling used for every error type in the library (CoreError here, the
+// codecs' message texts, the URL parser's UrlError, the boundary's SdkError):
+//
+//   Result<Address> signer_of(ByteView message, ByteView signature) {
+//     if (signature.size() != 65) return std::unexpected(CoreError::input("signature must be 65 bytes"));
+//     auto key = recover_signer_key(eip191_hash(message), signature);
+//     if (!key) return std::unexpected(key.error());  // passed on unchanged
+//     return eth_address(*key);
+//   }
+//
+// Exceptions are kept for faults of the library itself, which the boundary
+// catches once and reports as internal failures.
 #pragma once
 
 #include <expected>
@@ -8,8 +23,8 @@
 
 namespace qsdk::core {
 
-// Declaration order is part of the contract: callers switch on it and the
-// boundary maps InsecureOrigin apart from every other kind.
+// One kind per failure class, each with its fixed message prefix (prefix()).
+// The boundary maps InsecureOrigin apart from every other kind.
 enum class ErrorKind { Jwt, BadKey, Claim, Crypto, Input, InsecureOrigin };
 
 class CoreError {
@@ -38,9 +53,6 @@ class CoreError {
 
 template <class T>
 using Result = std::expected<T, CoreError>;
-
-// Shorthand for the error arm, so call sites read `return fail(CoreError::input(...))`.
-inline std::unexpected<CoreError> fail(CoreError e) { return std::unexpected<CoreError>(std::move(e)); }
 
 // The fixed detail every secp256k1 primitive failure carries: callers must not
 // learn which internal check refused.

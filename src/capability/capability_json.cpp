@@ -73,7 +73,7 @@ namespace {
 template <class T>
 Result<T> parse_input(std::string_view text) {
   auto parsed = json::parse_as<T>(text);
-  if (!parsed) return fail(CoreError::input(std::move(parsed.error())));
+  if (!parsed) return std::unexpected(CoreError::input(std::move(parsed.error())));
   return std::move(*parsed);
 }
 

@@ -78,11 +78,6 @@ std::optional<PublicKey> PublicKey::from_affine(ByteView x, ByteView y) {
   return PublicKey(std::make_unique<Impl>(Impl{std::move(key)}));
 }
 
-std::optional<PublicKey> PublicKey::from_uncompressed(ByteView point) {
-  if (point.size() != 1 + 2 * kCoordinateSize || point[0] != 0x04) return std::nullopt;
-  return from_affine(point.subspan(1, kCoordinateSize), point.subspan(1 + kCoordinateSize));
-}
-
 Verdict PublicKey::verify(ByteView signature, const Digest32& digest) const {
   if (signature.size() != kSignatureSize) return Verdict::Malformed;
   auto r = big_endian(signature.first(kSignatureSize / 2));

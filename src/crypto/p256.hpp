@@ -27,8 +27,6 @@ class PublicKey {
   // The point (x, y), each coordinate 32 big-endian bytes; nullopt unless it
   // is a point of the curve with both coordinates below the field prime.
   static std::optional<PublicKey> from_affine(ByteView x, ByteView y);
-  // The SEC 1 uncompressed form 0x04 ‖ x ‖ y.
-  static std::optional<PublicKey> from_uncompressed(ByteView point);
 
   // Standard ECDSA verification of a 64-byte r ‖ s over a SHA-256 digest.
   // A high s verifies like its low counterpart: ES256 does not normalise s.

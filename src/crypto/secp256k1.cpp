@@ -110,44 +110,52 @@ Result<DigestSignature> sign_digest(const SecretKey& key, const Digest32& digest
   // A null nonce function selects RFC 6979 with HMAC-SHA-256; the library
   // always emits low s and adjusts the recovery id to match.
   if (secp256k1_ecdsa_sign_recoverable(ctx(), &sig, digest.data(), key.bytes().data(), nullptr, nullptr) != 1)
-    return fail(signature_error());
+    return std::unexpected(signature_error());
   DigestSignature out;
   if (secp256k1_ecdsa_recoverable_signature_serialize_compact(ctx(), out.rs.data(), &out.recovery_id, &sig) != 1)
-    return fail(signature_error());
+    return std::unexpected(signature_error());
   return out;
 }
 
 Result<std::string> eip191_sign(std::string_view secret_key_text, ByteView message) {
   auto key = secret_key_from_hex(ErrorKind::Input, strip_every_0x(secret_key_text));
-  if (!key) return fail(key.error());
+  if (!key) return std::unexpected(key.error());
   auto sig = sign_digest(*key, eip191_hash(message));
-  if (!sig) return fail(sig.error());
+  if (!sig) return std::unexpected(sig.error());
   RecoverableSignature full;
   std::copy(sig->rs.begin(), sig->rs.end(), full.begin());
   full[64] = static_cast<std::uint8_t>(27 + sig->recovery_id);
   return "0x" + hex_encode(full);
 }
 
-Result<Address> eip191_recover(ByteView message, ByteView signature) {
-  if (signature.size() != 65) return fail(CoreError::input("signature must be 65 bytes"));
+Result<PublicKey> recover_signer_key(const Digest32& digest, ByteView signature) {
+  if (signature.size() != 65) return std::unexpected(CoreError::input("signature must be 65 bytes"));
   // r and s are judged before v, so a bad r with a bad v reports the r.
   secp256k1_ecdsa_signature plain;
   if (all_zero(signature.subspan(0, 32)) || all_zero(signature.subspan(32, 32)) ||
       secp256k1_ecdsa_signature_parse_compact(ctx(), &plain, signature.data()) != 1)
-    return fail(signature_error());
+    return std::unexpected(signature_error());
   const auto recid = recovery_id_of(signature[64]);
-  if (!recid) return fail(CoreError::input("recovery id must be 0, 1, 27, or 28"));
+  if (!recid) return std::unexpected(CoreError::input("recovery id must be 0, 1, 27, or 28"));
 
-  const Digest32 digest = eip191_hash(message);
   secp256k1_ecdsa_recoverable_signature sig;
   secp256k1_pubkey native;
   if (secp256k1_ecdsa_recoverable_signature_parse_compact(ctx(), &sig, signature.data(), *recid) != 1 ||
       secp256k1_ecdsa_recover(ctx(), &native, &sig, digest.data()) != 1)
-    return fail(signature_error());
-  // Recovery alone accepts the high-s twin of every signature; verification
-  // refuses it, so one signed message has exactly one accepted encoding.
-  if (secp256k1_ecdsa_verify(ctx(), &plain, digest.data(), &native) != 1) return fail(signature_error());
-  return eth_address(PublicKey(native));
+    return std::unexpected(signature_error());
+  // Recovery alone accepts the high-s twin of every signature. A key
+  // recovered from (r, s) with recovery id 0 or 1 verifies (r, s) by
+  // construction (u1*G + u2*Q is R again, whose x is r), so verifying would
+  // only repeat the one test that matters: s <= n/2, which keeps one accepted
+  // encoding per signed message. normalize returns 1 exactly when s is high.
+  if (secp256k1_ecdsa_signature_normalize(ctx(), nullptr, &plain) == 1) return std::unexpected(signature_error());
+  return PublicKey(native);
+}
+
+Result<Address> eip191_recover(ByteView message, ByteView signature) {
+  auto key = recover_signer_key(eip191_hash(message), signature);
+  if (!key) return std::unexpected(key.error());
+  return eth_address(*key);
 }
 
 Address eth_address(const PublicKey& key) {
@@ -160,17 +168,13 @@ Address eth_address(const PublicKey& key) {
 
 std::string address_text(const Address& address) { return "0x" + hex_encode(address); }
 
-bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSignature& signature) {
-  secp256k1_ecdsa_signature sig;
-  if (secp256k1_ecdsa_signature_parse_compact(ctx(), &sig, signature.data()) != 1) return false;
-  return secp256k1_ecdsa_verify(ctx(), &sig, digest.data(), &key.native()) == 1;
 }
 
 Result<SecretKey> secret_key_from_hex(ErrorKind kind, std::string_view text) {
   auto bytes = decode_secret_hex_as(kind, text);
-  if (!bytes) return fail(bytes.error());
+  if (!bytes) return std::unexpected(bytes.error());
   auto key = secret_key_from_bytes(*bytes);
-  if (!key) return fail(signature_error());
+  if (!key) return std::unexpected(signature_error());
   return std::move(*key);
 }
 

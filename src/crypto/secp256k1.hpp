@@ -96,9 +96,13 @@ Result<DigestSignature> sign_digest(const SecretKey& key, const Digest32& digest
 // Returns "0x" and the 130 hex digits of r || s || 27+recovery id.
 Result<std::string> eip191_sign(std::string_view secret_key_text, ByteView message);
 
-// The address that signed `message` with EIP-191. Checks, in order: length,
-// r and s range, recovery byte (0, 1, 27 or 28), recovery, then verification
-// that refuses high s.
+// The key that made the 65-byte r || s || v over `digest`. Checks, in order:
+// length, r and s range, recovery byte (0, 1, 27 or 28), recovery, then that
+// s is low (s <= n/2).
+Result<PublicKey> recover_signer_key(const Digest32& digest, ByteView signature);
+
+// The address that signed `message` with EIP-191: recover_signer_key over
+// eip191_hash(message), with its checks and errors.
 Result<Address> eip191_recover(ByteView message, ByteView signature);
 
 // The last 20 bytes of Keccak-256 over X || Y.
@@ -107,8 +111,6 @@ Address eth_address(const PublicKey& key);
 // "0x" followed by 40 lower-case hex digits, no mixed-case checksum.
 std::string address_text(const Address& address);
 
-// Plain ECDSA verification over a digest; refuses s > n/2, r or s out of range.
-bool verify_digest(const PublicKey& key, const Digest32& digest, const PlainSignature& signature);
 
 // A secret key from hex text, no prefix removed: decoder failures in `kind`,
 // an unusable key as "crypto: signature error".

@@ -23,7 +23,7 @@ Result<Deed> mint_admin_deed(ByteView signature, std::uint64_t tenant, std::stri
                              std::string_view challenge, std::uint64_t exp) {
   const std::string binding = admin_binding(tenant, aud, challenge, exp);
   auto signer = eip191_recover(as_bytes(binding), signature);
-  if (!signer) return fail(signer.error());
+  if (!signer) return std::unexpected(signer.error());
   Deed deed = new_deed(kModeAdminSig, address_text(*signer), tenant, aud, challenge, exp);
   deed.signature = hex_encode(signature);
   return deed;
@@ -33,9 +33,9 @@ Result<Deed> mint_admin_deed_smartwallet(std::string_view signer_addr_hex, std::
                                          std::uint64_t tenant, std::string_view aud, std::string_view challenge,
                                          std::uint64_t exp) {
   auto wallet = parse_wallet_address(signer_addr_hex);
-  if (!wallet) return fail(wallet.error());
+  if (!wallet) return std::unexpected(wallet.error());
   auto signature = parse_wallet_signature(wallet_sig_hex);
-  if (!signature) return fail(signature.error());
+  if (!signature) return std::unexpected(signature.error());
   Deed deed = new_deed(kModeAdminSig, address_text(*wallet), tenant, aud, challenge, exp);
   deed.signature = hex_encode(*signature);
   deed.signer = hex_encode(*wallet);

@@ -24,9 +24,9 @@ std::string subject_digest(std::initializer_list<ByteView> parts) { return hex_e
 
 Result<Address> parse_wallet_address(std::string_view text) {
   auto bytes = decode_hex_as(ErrorKind::Input, strip_one_0x(text));
-  if (!bytes) return fail(bytes.error());
+  if (!bytes) return std::unexpected(bytes.error());
   Address out;
-  if (bytes->size() != out.size()) return fail(CoreError::input("address must be 20 bytes"));
+  if (bytes->size() != out.size()) return std::unexpected(CoreError::input("address must be 20 bytes"));
   std::copy(bytes->begin(), bytes->end(), out.begin());
   return out;
 }

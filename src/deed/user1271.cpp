@@ -15,11 +15,11 @@ Result<Deed> mint_user_1271_deed(std::string_view signer_addr_hex, std::string_v
                                  std::uint64_t tenant, std::string_view aud, std::string_view origin,
                                  std::string_view challenge, std::uint64_t exp) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   auto wallet = parse_wallet_address(signer_addr_hex);
-  if (!wallet) return fail(wallet.error());
+  if (!wallet) return std::unexpected(wallet.error());
   auto signature = parse_wallet_signature(wallet_sig_hex);
-  if (!signature) return fail(signature.error());
+  if (!signature) return std::unexpected(signature.error());
   Deed deed = new_deed(kModeUser1271, user_1271_sub(tenant, *canonical, *wallet), tenant, aud, challenge, exp);
   deed.signature = hex_encode(*signature);
   deed.signer = hex_encode(*wallet);

@@ -22,11 +22,14 @@ struct PasskeyAssertion {
 };
 
 // SHA-256 of "quorvel-sovereign-user-passkey-sub-v1|tenant:..|origin:..|pubkey:.."
-// with the key text lower-cased. The origin is used exactly as passed.
-std::string passkey_sub(std::uint64_t tenant, std::string_view origin, std::string_view credential_pubkey_hex);
+// with the key text lower-cased. The origin is used exactly as passed. A key
+// text that is not ASCII is refused beyond what ICU's 32-bit counts allow
+// ("input: credential key text must be ASCII or at most ... bytes").
+Result<std::string> passkey_sub(std::uint64_t tenant, std::string_view origin, std::string_view credential_pubkey_hex);
 
 // Canonicalises the origin and assembles the deed; nothing of the assertion
-// is decoded or verified here.
+// is decoded or verified here. Refuses the origin, then a key text as
+// passkey_sub does.
 Result<Deed> mint_user_passkey_deed(const PasskeyAssertion& assertion, std::uint64_t tenant, std::string_view aud,
                                     std::string_view origin, std::string_view challenge, std::uint64_t exp);
 

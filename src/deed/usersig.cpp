@@ -13,6 +13,11 @@ namespace {
 constexpr std::string_view kUserSubTag = "quorvel-sovereign-user-sub-v1";
 constexpr int kAppKeyAttempts = 64;
 
+// OpenSSL's HKDF takes at most 32 KiB of info, which no call can split. The
+// info is "tenant:" (7 bytes), up to 20 digits, "|origin:" (8), the origin,
+// "|ctr:" (5) and up to 2 digits; a longer origin is refused, not failed.
+constexpr std::size_t kMaxAppKeyOrigin = 32 * 1024 - (7 + 20 + 8 + 5 + 2);
+
 std::string root_binding_text(std::string_view origin) {
   return cat(origin, " is asking you to sign in.\n",
              "\n",
@@ -47,7 +52,7 @@ std::string user_sub(const PublicKey& key) { return subject_digest({as_bytes(kUs
 Result<Deed> mint_user_deed(const SecretKey& key, std::uint64_t tenant, std::string_view aud,
                             std::string_view origin, std::string_view challenge, std::uint64_t exp) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   const std::string binding = user_binding(tenant, aud, *canonical, challenge, exp);
   auto sig = sign_digest(key, sha256(as_bytes(binding)));
   // A valid key always signs; anything else is a fault of this library.
@@ -61,20 +66,20 @@ Result<Deed> mint_user_deed(const SecretKey& key, std::uint64_t tenant, std::str
 
 Result<std::string> user_root_binding(std::string_view origin) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   return root_binding_text(*canonical);
 }
 
 Result<SecretBytes> derive_root_seed(std::string_view origin, const WalletSigner& sign) {
   auto binding = user_root_binding(origin);
-  if (!binding) return fail(binding.error());
+  if (!binding) return std::unexpected(binding.error());
   auto first = sign(as_bytes(*binding));
-  if (!first) return fail(first.error());
+  if (!first) return std::unexpected(first.error());
   auto second = sign(as_bytes(*binding));
-  if (!second) return fail(second.error());
+  if (!second) return std::unexpected(second.error());
   // A wallet that adds fresh randomness would give a new seed, and so a new
   // identity, at every sign-in.
-  if (*first != *second) return fail(CoreError::crypto("wallet signing is non-deterministic; unsupported"));
+  if (*first != *second) return std::unexpected(CoreError::crypto("wallet signing is non-deterministic; unsupported"));
   Digest32 seed = sha256(*first);
   WipeOnExit wipe(seed);
   return SecretBytes(seed.begin(), seed.end());
@@ -83,12 +88,15 @@ Result<SecretBytes> derive_root_seed(std::string_view origin, const WalletSigner
 Result<SecretKey> derive_app_key(std::span<const std::uint8_t, 32> root_seed, std::uint64_t tenant,
                                  std::string_view origin) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
+  if (canonical->size() > kMaxAppKeyOrigin)
+    return std::unexpected(
+        CoreError::input(cat("origin must be at most ", kMaxAppKeyOrigin, " bytes to derive an app key")));
   const SecretBytes prk = hkdf_sha256_extract({}, root_seed);
   const std::string label = cat("tenant:", tenant, "|origin:", *canonical);
   for (int counter = 0; counter < kAppKeyAttempts; ++counter)
     if (auto key = app_key_attempt(prk, label, counter)) return std::move(*key);
-  return fail(CoreError::crypto("could not derive a valid app key"));
+  return std::unexpected(CoreError::crypto("could not derive a valid app key"));
 }
 
 }  // namespace qsdk::core

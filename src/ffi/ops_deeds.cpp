@@ -19,7 +19,7 @@ namespace {
 template <class Next>
 auto with_canonical_origin(std::string_view origin, Next&& next) -> decltype(next(std::string())) {
   auto canonical = core::normalize_origin(origin);
-  if (!canonical) return core::fail(canonical.error());
+  if (!canonical) return std::unexpected(canonical.error());
   return next(*canonical);
 }
 
@@ -45,9 +45,9 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_sub(RustBuffer pub
       status,
       [](const std::string& hex) -> Result<std::string> {
         auto bytes = core::decode_hex_as(ErrorKind::Crypto, hex);
-        if (!bytes) return core::fail(bytes.error());
+        if (!bytes) return std::unexpected(bytes.error());
         auto key = core::public_key_from_sec1(*bytes);
-        if (!key) return core::fail(core::signature_error());
+        if (!key) return std::unexpected(core::signature_error());
         return core::user_sub(*key);
       },
       pubkey_hex);
@@ -64,7 +64,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_deed(RustBuff
          const std::string& c, std::uint64_t e) -> Result<core::Deed> {
         // The key is judged before the origin.
         auto key = core::secret_key_from_hex(ErrorKind::Crypto, key_hex);
-        if (!key) return core::fail(key.error());
+        if (!key) return std::unexpected(key.error());
         return with_canonical_origin(o, [&](const std::string& canonical) {
           return core::mint_user_deed(*key, tenant, a, canonical, c, e);
         });
@@ -87,16 +87,16 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_derive_root_seed(RustBu
       [](const std::string& o, const std::string& sig1_hex, const std::string& sig2_hex) -> Result<core::SecretString> {
         // Both signatures are decoded before the origin is looked at.
         auto first = core::decode_secret_hex_as(ErrorKind::Crypto, sig1_hex);
-        if (!first) return core::fail(first.error());
+        if (!first) return std::unexpected(first.error());
         auto second = core::decode_secret_hex_as(ErrorKind::Crypto, sig2_hex);
-        if (!second) return core::fail(second.error());
+        if (!second) return std::unexpected(second.error());
         // The host already asked its wallet twice; replay its answers in order.
         int asked = 0;
         const core::WalletSigner replay = [&](core::ByteView) -> Result<core::SecretBytes> {
           return ++asked == 1 ? *first : *second;
         };
         auto seed = core::derive_root_seed(o, replay);
-        if (!seed) return core::fail(seed.error());
+        if (!seed) return std::unexpected(seed.error());
         return core::hex_encode_secret(*seed);
       },
       origin, signature1_hex, signature2_hex);
@@ -109,10 +109,11 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_derive_app_key(RustBuff
       status,
       [](const std::string& seed_hex, std::uint64_t tenant, const std::string& o) -> Result<ffi::AppKeyRecord> {
         auto seed = core::decode_secret_hex_as(ErrorKind::Crypto, seed_hex);
-        if (!seed) return core::fail(seed.error());
-        if (seed->size() != 32) return core::fail(core::CoreError::input("rootSeedHex must decode to exactly 32 bytes"));
+        if (!seed) return std::unexpected(seed.error());
+        if (seed->size() != 32)
+          return std::unexpected(core::CoreError::input("rootSeedHex must decode to exactly 32 bytes"));
         auto key = core::derive_app_key(std::span<const std::uint8_t, 32>(seed->data(), 32), tenant, o);
-        if (!key) return core::fail(key.error());
+        if (!key) return std::unexpected(key.error());
         return ffi::AppKeyRecord{key->hex(), core::public_key_of(*key).compressed_hex()};
       },
       root_seed_hex, tenant_id, origin);
@@ -124,7 +125,13 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_passkey_sub(uint64_t te
                                                                      RustCallStatus* status) {
   return ffi::run<QSDK_OP(passkey_sub)>(
       status,
-      [](std::uint64_t tenant, const std::string& o, const std::string& key) { return core::passkey_sub(tenant, o, key); },
+      [](std::uint64_t tenant, const std::string& o, const std::string& key) {
+        // The interface promises a subject for every key text a host can
+        // mean; one too long for ICU is a misuse, reported as a fault.
+        auto sub = core::passkey_sub(tenant, o, key);
+        if (!sub) throw ffi::InternalFailure(sub.error().text());
+        return std::move(*sub);
+      },
       tenant_id, origin, credential_pubkey_hex);
 }
 
@@ -172,7 +179,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_admin_deed(RustBuf
       [](const std::string& sig_hex, std::uint64_t tenant, const std::string& a, const std::string& c,
          std::uint64_t e) -> Result<core::Deed> {
         auto sig = core::decode_hex_as(ErrorKind::Input, core::strip_every_0x(sig_hex));
-        if (!sig) return core::fail(sig.error());
+        if (!sig) return std::unexpected(sig.error());
         return core::mint_admin_deed(*sig, tenant, a, c, e);
       },
       wallet_sig_hex, tenant_id, aud, challenge, exp);

@@ -14,7 +14,7 @@ constexpr std::string_view kAuthorizePath = "/authorize";
 
 Result<std::string> build_authorize_url(std::string_view issuer, const AuthorizeParams& params) {
   auto parsed = url::parse(issuer);
-  if (!parsed) return fail(CoreError::input(std::string(url::message(parsed.error()))));
+  if (!parsed) return std::unexpected(CoreError::input(std::string(url::message(parsed.error()))));
   url::Url& u = *parsed;
 
   // Whatever path the issuer had is dropped, a trailing slash as well as a

@@ -12,7 +12,7 @@ namespace {
 // A member the thumbprint reads must be a JSON string; anything else is as
 // good as missing.
 Result<std::string_view> required(const std::optional<std::string_view>& member, std::string_view name) {
-  if (!member) return fail(CoreError::bad_key(cat("missing ", name)));
+  if (!member) return std::unexpected(CoreError::bad_key(cat("missing ", name)));
   return *member;
 }
 
@@ -28,14 +28,14 @@ bool read_jwk(json::Cursor& c, JwkMembers& out) {
 
 Result<Digest32> key_thumbprint(const JwkMembers& jwk) {
   auto kty = required(jwk.kty, "kty");
-  if (!kty) return fail(kty.error());
-  if (*kty != "EC") return fail(CoreError::bad_key("unsupported kty"));
+  if (!kty) return std::unexpected(kty.error());
+  if (*kty != "EC") return std::unexpected(CoreError::bad_key("unsupported kty"));
   auto crv = required(jwk.crv, "crv");
-  if (!crv) return fail(crv.error());
+  if (!crv) return std::unexpected(crv.error());
   auto x = required(jwk.x, "x");
-  if (!x) return fail(x.error());
+  if (!x) return std::unexpected(x.error());
   auto y = required(jwk.y, "y");
-  if (!y) return fail(y.error());
+  if (!y) return std::unexpected(y.error());
   // Hashed piece by piece: the canonical text is never needed whole.
   return sha256({as_bytes(R"({"crv":")"), as_bytes(*crv), as_bytes(R"(","kty":"EC","x":")"), as_bytes(*x),
                  as_bytes(R"(","y":")"), as_bytes(*y), as_bytes(R"("})")});
@@ -45,9 +45,9 @@ Result<std::string> issuer_key_id(std::string_view jwk_json) {
   const json::Tape tape(jwk_json);
   json::Cursor c(tape);
   JwkMembers jwk;
-  if (!read_jwk(c, jwk) || !c.finish()) return fail(CoreError::bad_key(c.error()));
+  if (!read_jwk(c, jwk) || !c.finish()) return std::unexpected(CoreError::bad_key(c.error()));
   auto digest = key_thumbprint(jwk);
-  if (!digest) return fail(digest.error());
+  if (!digest) return std::unexpected(digest.error());
   return hex_encode(*digest);
 }
 

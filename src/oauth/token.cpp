@@ -46,7 +46,7 @@ std::optional<Segments> split_compact(std::string_view jwt) {
 // Every base64url failure is the token's, even for a key's coordinates.
 Result<Bytes> decode_b64url(std::string_view text) {
   auto bytes = base64url_decode(text);
-  if (!bytes) return fail(CoreError::jwt(cat("base64: ", bytes.error())));
+  if (!bytes) return std::unexpected(CoreError::jwt(cat("base64: ", bytes.error())));
   return std::move(*bytes);
 }
 
@@ -55,14 +55,14 @@ std::string_view as_text(const Bytes& b) { return {reinterpret_cast<const char*>
 // The header's key identifier, once it has proved to be an ES256 header.
 Result<std::optional<std::string>> header_key_id(std::string_view segment) {
   auto bytes = decode_b64url(segment);
-  if (!bytes) return fail(bytes.error());
+  if (!bytes) return std::unexpected(bytes.error());
   static constexpr std::array<std::string_view, 2> kNames = {"alg", "kid"};
   std::array<json::StringSlot, kNames.size()> members;
   const json::Tape tape(as_text(*bytes));
   json::Cursor c(tape);
-  if (!json::read_string_members(c, kNames, members) || !c.finish()) return fail(CoreError::jwt(c.error()));
+  if (!json::read_string_members(c, kNames, members) || !c.finish()) return std::unexpected(CoreError::jwt(c.error()));
   const auto& [alg, kid] = members;
-  if (alg != "ES256") return fail(CoreError::jwt("alg must be ES256"));
+  if (alg != "ES256") return std::unexpected(CoreError::jwt("alg must be ES256"));
   return kid ? std::optional<std::string>(*kid) : std::nullopt;
 }
 
@@ -114,16 +114,16 @@ const JwkMembers& select_key(const std::vector<JwkMembers>& keys, const std::opt
 // Only "x" and "y" are read: the key is taken to be a P-256 key whatever its
 // "kty" and "crv" say, and the point itself decides whether it is one.
 Result<p256::PublicKey> public_key(const JwkMembers& jwk) {
-  if (!jwk.x) return fail(CoreError::bad_key("no x"));
+  if (!jwk.x) return std::unexpected(CoreError::bad_key("no x"));
   auto x = decode_b64url(*jwk.x);
-  if (!x) return fail(x.error());
-  if (!jwk.y) return fail(CoreError::bad_key("no y"));
+  if (!x) return std::unexpected(x.error());
+  if (!jwk.y) return std::unexpected(CoreError::bad_key("no y"));
   auto y = decode_b64url(*jwk.y);
-  if (!y) return fail(y.error());
+  if (!y) return std::unexpected(y.error());
   if (x->size() != p256::kCoordinateSize || y->size() != p256::kCoordinateSize)
-    return fail(CoreError::bad_key("x/y must be 32 bytes"));
+    return std::unexpected(CoreError::bad_key("x/y must be 32 bytes"));
   auto key = p256::PublicKey::from_affine(*x, *y);
-  if (!key) return fail(CoreError::bad_key(std::string(kSignatureError)));
+  if (!key) return std::unexpected(CoreError::bad_key(std::string(kSignatureError)));
   return std::move(*key);
 }
 
@@ -131,9 +131,9 @@ Result<p256::PublicKey> selected_key(std::string_view jwks_json, const std::opti
   const json::Tape tape(jwks_json);
   json::Cursor c(tape);
   std::optional<std::vector<JwkMembers>> keys;
-  if (!read_key_set(c, keys) || !c.finish()) return fail(CoreError::bad_key(c.error()));
-  if (!keys) return fail(CoreError::bad_key("no keys"));
-  if (keys->empty()) return fail(CoreError::bad_key("no matching key"));
+  if (!read_key_set(c, keys) || !c.finish()) return std::unexpected(CoreError::bad_key(c.error()));
+  if (!keys) return std::unexpected(CoreError::bad_key("no keys"));
+  if (keys->empty()) return std::unexpected(CoreError::bad_key("no matching key"));
   return public_key(select_key(*keys, kid));
 }
 
@@ -148,35 +148,35 @@ std::uint64_t expiry_limit(std::uint64_t exp) {
 
 Result<std::string_view> verify_signature(std::string_view jwt, std::string_view jwks_json) {
   const auto segments = split_compact(jwt);
-  if (!segments) return fail(CoreError::jwt("not a 3-part JWT"));
+  if (!segments) return std::unexpected(CoreError::jwt("not a 3-part JWT"));
   auto kid = header_key_id(segments->header);
-  if (!kid) return fail(kid.error());
+  if (!kid) return std::unexpected(kid.error());
   auto key = selected_key(jwks_json, *kid);
-  if (!key) return fail(key.error());
+  if (!key) return std::unexpected(key.error());
   auto signature = decode_b64url(segments->signature);
-  if (!signature) return fail(signature.error());
+  if (!signature) return std::unexpected(signature.error());
 
   // The signing input exactly as it stands in the token, never re-encoded.
   const std::string_view signing_input = jwt.substr(0, segments->header.size() + 1 + segments->payload.size());
   switch (key->verify(*signature, sha256(as_bytes(signing_input)))) {
     case p256::Verdict::Valid: return segments->payload;
-    case p256::Verdict::Malformed: return fail(CoreError::jwt(std::string(kSignatureError)));
+    case p256::Verdict::Malformed: return std::unexpected(CoreError::jwt(std::string(kSignatureError)));
     case p256::Verdict::Mismatch: break;
   }
-  return fail(CoreError::jwt("bad signature"));
+  return std::unexpected(CoreError::jwt("bad signature"));
 }
 
 Result<Claims> verify_token_at(std::string_view jwt, std::string_view jwks_json, std::string_view expected_iss,
                                std::string_view expected_aud, std::uint64_t now_unix) {
   auto payload_segment = verify_signature(jwt, jwks_json);
-  if (!payload_segment) return fail(payload_segment.error());
+  if (!payload_segment) return std::unexpected(payload_segment.error());
   auto payload = decode_b64url(*payload_segment);
-  if (!payload) return fail(payload.error());
+  if (!payload) return std::unexpected(payload.error());
   auto claims = json::parse_as<Claims>(as_text(*payload));
-  if (!claims) return fail(CoreError::jwt(claims.error()));
-  if (claims->iss != expected_iss) return fail(CoreError::claim("iss mismatch"));
-  if (claims->aud != expected_aud) return fail(CoreError::claim("aud mismatch"));
-  if (now_unix > expiry_limit(claims->exp)) return fail(CoreError::claim("expired"));
+  if (!claims) return std::unexpected(CoreError::jwt(claims.error()));
+  if (claims->iss != expected_iss) return std::unexpected(CoreError::claim("iss mismatch"));
+  if (claims->aud != expected_aud) return std::unexpected(CoreError::claim("aud mismatch"));
+  if (now_unix > expiry_limit(claims->exp)) return std::unexpected(CoreError::claim("expired"));
   return std::move(*claims);
 }
 

@@ -28,7 +28,9 @@ constexpr std::string_view kManyColons =
 constexpr std::string_view kPortDigits = "origin: port must be all-digit";
 constexpr std::string_view kEmptyHost = "origin: host must not be empty";
 
-std::unexpected<CoreError> refuse(std::string_view detail) { return fail(CoreError::input(std::string(detail))); }
+std::unexpected<CoreError> refuse(std::string_view detail) {
+  return std::unexpected(CoreError::input(std::string(detail)));
+}
 
 bool forbidden(char32_t cp) {
   if (cp <= 0x20) return true;
@@ -91,10 +93,14 @@ Result<std::string> normalize_origin(std::string_view origin) {
   if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
   if (rest.empty() || rest.find('/') != std::string_view::npos) return refuse(kNoPath);
 
-  // Inputs reaching the core are valid UTF-8; a stray byte would still be
-  // refused below, since the decoder yields a replacement outside ASCII.
+  // The cursor reads an ill-formed sequence as U+FFFD one byte long, which
+  // no rule below would refuse; only a real U+FFFD spans three bytes. A byte
+  // that is not UTF-8 is refused here, whatever the caller checked before.
   for (Utf8Cursor cur(rest); !cur.done();) {
-    if (forbidden(cur.next())) return refuse(kForbiddenChar);
+    const std::size_t start = cur.offset();
+    const char32_t cp = cur.next();
+    const bool ill_formed = cp == 0xfffd && cur.offset() - start != 3;
+    if (ill_formed || forbidden(cp)) return refuse(kForbiddenChar);
   }
 
   std::string lowered(rest);
@@ -103,7 +109,7 @@ Result<std::string> normalize_origin(std::string_view origin) {
   }
 
   auto hp = split_host_port(lowered);
-  if (!hp) return std::unexpected(std::move(hp.error()));
+  if (!hp) return std::unexpected(hp.error());
   if (hp->host.empty()) return refuse(kEmptyHost);
 
   std::string out(scheme);
@@ -177,14 +183,14 @@ std::string_view host_of_https(std::string_view canonical) {
 
 Result<void> enforce_origin_policy(std::string_view origin, bool allow_insecure_origin) {
   auto canonical = normalize_origin(origin);
-  if (!canonical) return std::unexpected(std::move(canonical.error()));
+  if (!canonical) return std::unexpected(canonical.error());
   if (allow_insecure_origin) return {};
   if (!canonical->starts_with("https://"))
-    return fail(CoreError::insecure_origin(cat(*canonical, ": scheme must be https in production")));
+    return std::unexpected(CoreError::insecure_origin(cat(*canonical, ": scheme must be https in production")));
   const std::string_view host = host_of_https(*canonical);
   if (unroutable_host(host))
-    return fail(CoreError::insecure_origin(cat(*canonical, ": host '", host,
-                                               "' is not routable in production (loopback/private/link-local/mDNS)")));
+    return std::unexpected(CoreError::insecure_origin(
+        cat(*canonical, ": host '", host, "' is not routable in production (loopback/private/link-local/mDNS)")));
   return {};
 }
 

@@ -487,7 +487,8 @@ void write_href(const Url& u, Out& out) {
   out += ':';
   if (u.host) {
     out += "//";
-    if (u.includes_credentials()) {
+    // "If url includes credentials": a non-empty username or password.
+    if (!u.username.empty() || !u.password.empty()) {
       out += u.username;
       if (!u.password.empty()) {
         out += ':';

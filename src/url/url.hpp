@@ -44,7 +44,6 @@ struct Url {
 
   bool is_special() const;
   bool has_opaque_path() const { return opaque_path.has_value(); }
-  bool includes_credentials() const { return !username.empty() || !password.empty(); }
 
   std::string href() const;
   std::string pathname() const;

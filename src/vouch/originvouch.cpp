@@ -47,27 +47,27 @@ std::array<std::uint8_t, 4> is_origin_voucher_selector() {
 
 Result<std::string> origin_vouch_binding(std::uint64_t tenant_id, std::string_view aud, std::string_view origin,
                                          std::uint64_t epoch, std::uint64_t exp, bool allow_insecure_origin) {
-  if (auto ok = enforce_origin_policy(origin, allow_insecure_origin); !ok) return std::unexpected(std::move(ok.error()));
+  if (auto ok = enforce_origin_policy(origin, allow_insecure_origin); !ok) return std::unexpected(ok.error());
   return vouch_message(tenant_id, aud, origin, epoch, exp);
 }
 
 Result<std::string> origin_vouch_signer(std::uint64_t tenant_id, std::string_view aud, std::string_view origin,
                                         std::uint64_t epoch, std::uint64_t exp, std::string_view signature_hex) {
   auto signature = hex_decode(signature_hex);
-  if (!signature) return fail(CoreError::crypto(signature.error()));
+  if (!signature) return std::unexpected(CoreError::crypto(signature.error()));
   // Only the origin's form is enforced: a holder checking a vouch for a local
   // development origin must still learn who signed it.
-  if (auto ok = enforce_origin_policy(origin, true); !ok) return std::unexpected(std::move(ok.error()));
+  if (auto ok = enforce_origin_policy(origin, true); !ok) return std::unexpected(ok.error());
   const std::string message = vouch_message(tenant_id, aud, origin, epoch, exp);
   auto address = eip191_recover(as_bytes(message), *signature);
-  if (!address) return std::unexpected(std::move(address.error()));
+  if (!address) return std::unexpected(address.error());
   return address_text(*address);
 }
 
 Result<Bytes> is_origin_voucher_calldata(std::uint64_t tenant_id, std::string_view signer_hex, std::uint64_t epoch) {
   auto signer = hex_decode(strip_every_0x(signer_hex));
-  if (!signer) return fail(CoreError::crypto(signer.error()));
-  if (signer->size() != 20) return fail(CoreError::input("signer must be a 20-byte address"));
+  if (!signer) return std::unexpected(CoreError::crypto(signer.error()));
+  if (signer->size() != 20) return std::unexpected(CoreError::input("signer must be a 20-byte address"));
 
   Bytes out;
   out.reserve(4 + 3 * kWord);
@@ -81,7 +81,8 @@ Result<Bytes> is_origin_voucher_calldata(std::uint64_t tenant_id, std::string_vi
 }
 
 Result<bool> decode_bool_return(ByteView ret) {
-  if (ret.size() != kWord) return fail(CoreError::input(cat("isOriginVoucher returned ", ret.size(), " bytes, expected 32")));
+  if (ret.size() != kWord)
+    return std::unexpected(CoreError::input(cat("isOriginVoucher returned ", ret.size(), " bytes, expected 32")));
   // Only the last byte carries the boolean; the high bytes are not examined.
   return ret[kWord - 1] != 0;
 }

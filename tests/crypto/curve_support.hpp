@@ -50,6 +50,17 @@ inline SecretKey key_from_hex(std::string_view text) {
   return *k;
 }
 
+// Whether the 64-byte r || s over `digest` was made by `key`: a verifier
+// that lacks the recovery byte tries both ids.
+inline bool signed_by(const PublicKey& key, const Digest32& digest, ByteView rs) {
+  for (std::uint8_t v : {0, 1}) {
+    Bytes full(rs.begin(), rs.end());
+    full.push_back(v);
+    if (auto recovered = recover_signer_key(digest, full); recovered && *recovered == key) return true;
+  }
+  return false;
+}
+
 // Secret key 1: its address is widely published.
 inline constexpr std::string_view kKeyOneHex = "0000000000000000000000000000000000000000000000000000000000000001";
 inline constexpr std::string_view kKeyOneAddress = "0x7e5f4552091a69125d5dfcb7b8c2659029395bdf";

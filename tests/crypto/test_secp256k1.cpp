@@ -131,10 +131,10 @@ TEST(SignDigest, IsDeterministicLowSAndVerifies) {
     EXPECT_EQ(a->rs, b->rs);
     EXPECT_TRUE(a->recovery_id == 0 || a->recovery_id == 1);
     EXPECT_LE(hex_encode(ByteView(a->rs).subspan(32)), half_n);
-    EXPECT_TRUE(verify_digest(pub, digest, a->rs));
+    EXPECT_TRUE(testing::signed_by(pub, digest, a->rs));
     Digest32 other = digest;
     other[0] ^= 1;
-    EXPECT_FALSE(verify_digest(pub, other, a->rs));
+    EXPECT_FALSE(testing::signed_by(pub, other, a->rs));
   }
 }
 
@@ -270,9 +270,12 @@ TEST(HexAs, DecoderMessageTakesTheNamedClass) {
   EXPECT_EQ(secret_key_from_hex(ErrorKind::Crypto, std::string(64, '0')).error().text(), "crypto: signature error");
 }
 
-// The verification behind recovery agrees with every DER vector of the
-// low-s ("bitcoin") Wycheproof file; DER is read by libsecp256k1's parser.
-TEST(VerifyDigest, AgreesWithWycheproofBitcoinVectors) {
+// Recovery with its low-s test accepts exactly the valid DER vectors of the
+// low-s ("bitcoin") Wycheproof file, DER being read by libsecp256k1's parser.
+// The one exception is a signature whose nonce point has an x of r + n: it
+// needs recovery id 2 or 3, which the signature byte forms refuse.
+TEST(RecoverSignerKey, AgreesWithWycheproofBitcoinVectors) {
+  constexpr int kLargeXNonce = 346;
   const std::filesystem::path file =
       std::filesystem::path(QSDK_TESTDATA_DIR) / "wycheproof" / "ecdsa_secp256k1_sha256_bitcoin_test.json";
   if (!std::filesystem::exists(file)) GTEST_SKIP() << "Wycheproof data not found at " << file;
@@ -295,8 +298,9 @@ TEST(VerifyDigest, AgreesWithWycheproofBitcoinVectors) {
       PlainSignature rs{};
       bool valid = secp256k1_ecdsa_signature_parse_der(secp256k1_context_static, &sig, der.data(), der_len) == 1;
       if (valid) valid = secp256k1_ecdsa_signature_serialize_compact(secp256k1_context_static, rs.data(), &sig) == 1;
-      if (valid) valid = verify_digest(*key, sha256(unhex(t["msg"].GetString())), rs);
-      EXPECT_EQ(valid, std::string_view(t["result"].GetString()) == "valid") << "tcId " << t["tcId"].GetInt();
+      if (valid) valid = testing::signed_by(*key, sha256(unhex(t["msg"].GetString())), rs);
+      const bool expected = std::string_view(t["result"].GetString()) == "valid" && t["tcId"].GetInt() != kLargeXNonce;
+      EXPECT_EQ(valid, expected) << "tcId " << t["tcId"].GetInt();
       ++checked;
     }
   }

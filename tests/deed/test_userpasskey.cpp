@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include "crypto/hash.hpp"
 #include "deed/userpasskey.hpp"
@@ -57,6 +58,26 @@ TEST(MintUserPasskeyDeed, AcceptsEmptyTextsAndRefusesOnlyTheOrigin) {
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().text(),
             "input: origin: must be scheme://host[:port], optionally with one trailing slash, and no path");
+}
+
+// A non-ASCII key text too long for ICU's 32-bit counts is refused, not cut
+// or emptied. The views span reserved, untouched pages behind one non-ASCII
+// byte, so nothing of that size is ever allocated or read.
+TEST(PasskeySub, RefusesANonAsciiKeyTextTooLongForIcu) {
+  const std::string refusal = "input: credential key text must be ASCII or at most 715827882 bytes";
+  for (const std::size_t size : {std::size_t{715827883}, std::size_t{1} << 31, (std::size_t{1} << 32) + 2}) {
+    void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (pages == MAP_FAILED) GTEST_SKIP() << "no address space for " << size << " bytes";
+    static_cast<char*>(pages)[0] = '\xC3';
+    const std::string_view key(static_cast<const char*>(pages), size);
+    const auto sub = passkey_sub(7, kOrigin, key);
+    const auto deed = mint_user_passkey_deed({key, "", "", ""}, 7, "rp", kOrigin, "c", 1);
+    munmap(pages, size);
+    ASSERT_FALSE(sub) << size;
+    EXPECT_EQ(sub.error().text(), refusal) << size;
+    ASSERT_FALSE(deed) << size;
+    EXPECT_EQ(deed.error().text(), refusal) << size;
+  }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <openssl/hmac.h>
 
 #include <algorithm>
+#include <limits>
 
+#include "base/text.hpp"
 #include "crypto/curve_support.hpp"
 #include "crypto/hash.hpp"
 #include "crypto/hkdf.hpp"
@@ -83,8 +85,8 @@ TEST(MintUserDeed, SignsSha256OfTheBindingNotTheEip191Digest) {
 
   const auto rs = testing::unhex_array<64>(*deed->signature);
   const std::string binding = user_binding(7, "rp", kOrigin, "c1", 99);
-  EXPECT_TRUE(verify_digest(pub, sha256(as_bytes(binding)), rs));
-  EXPECT_FALSE(verify_digest(pub, eip191_hash(as_bytes(binding)), rs));
+  EXPECT_TRUE(testing::signed_by(pub, sha256(as_bytes(binding)), rs));
+  EXPECT_FALSE(testing::signed_by(pub, eip191_hash(as_bytes(binding)), rs));
   EXPECT_EQ(mint_user_deed(key, 7, "rp", kOrigin, "c1", 99), deed) << "signing is deterministic";
 }
 
@@ -172,8 +174,8 @@ TEST(DeriveRootSeed, RefusesAndPassesFailuresOn) {
   const std::vector<Case> cases = {
       {kOrigin, {SecretBytes{1, 2}, SecretBytes{1, 3}}, nondeterministic, 2},
       {kOrigin, {SecretBytes{1, 2}, SecretBytes{1, 2, 0}}, nondeterministic, 2},
-      {kOrigin, {fail(refused)}, "crypto: user rejected", 1},
-      {kOrigin, {SecretBytes{1}, fail(refused)}, "crypto: user rejected", 2},
+      {kOrigin, {std::unexpected(refused)}, "crypto: user rejected", 1},
+      {kOrigin, {SecretBytes{1}, std::unexpected(refused)}, "crypto: user rejected", 2},
       {"https://rp.example/p", {}, kBadPath, 0},
   };
   for (const auto& c : cases) {
@@ -208,6 +210,20 @@ TEST(DeriveAppKey, IsHkdfOfTheSeedScopedToTenantAndOrigin) {
   EXPECT_NE(derive_app_key(s, 8, kOrigin)->bytes(), key->bytes());
   EXPECT_NE(derive_app_key(s, 7, "https://rp.example:8443")->bytes(), key->bytes());
   EXPECT_EQ(derive_app_key(s, 7, "rp.example").error().text(), kNoScheme);
+}
+
+// OpenSSL's HKDF takes at most 32 KiB of info: the longest origin that fits
+// with the widest tenant still derives the key, one byte more is refused.
+TEST(DeriveAppKey, RefusesAnOriginTooLongForTheDerivation) {
+  const Bytes seed(32, 7);
+  const std::span<const std::uint8_t, 32> s(seed.data(), 32);
+  const std::uint64_t tenant = std::numeric_limits<std::uint64_t>::max();
+  const std::string longest = "https://" + std::string(32726 - 8, 'a');
+  auto key = derive_app_key(s, tenant, longest);
+  ASSERT_TRUE(key) << key.error().text();
+  EXPECT_EQ(hex_encode(key->bytes()), expected_app_key(seed, cat("tenant:", tenant, "|origin:", longest, "|ctr:0")));
+  EXPECT_EQ(derive_app_key(s, tenant, longest + "a").error().text(),
+            "input: origin must be at most 32726 bytes to derive an app key");
 }
 
 }  // namespace

@@ -62,6 +62,9 @@ TEST(NormalizeOrigin, EdgeList) {
       {"https://ho\xe2\x80\x8ast", kForbidden, false},
       {"https://ho\xe2\x80\xa8st", kForbidden, false},
       {std::string("https://ho\0st", 13), kForbidden, false},
+      {"https://ho\xffst", kForbidden, false},       // not UTF-8
+      {"https://ho\xc3", kForbidden, false},         // cut short
+      {"https://h\xef\xbf\xbd.example", "https://h\xef\xbf\xbd.example", true},  // U+FFFD itself
       {"https://[::1", kUnterminated, false},
       {"https://[]", kEmptyV6, false},
       {"https://[::1]x", kAfterV6, false},

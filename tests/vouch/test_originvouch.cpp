@@ -164,9 +164,9 @@ TEST(RegistryCall, DecodeBoolReturn) {
       {word(2), true},
       {word(0xff), true},
       {word(0, 0xff), false},
-      {Bytes{}, fail(CoreError::input("isOriginVoucher returned 0 bytes, expected 32"))},
-      {Bytes(31, 0), fail(CoreError::input("isOriginVoucher returned 31 bytes, expected 32"))},
-      {Bytes(64, 0), fail(CoreError::input("isOriginVoucher returned 64 bytes, expected 32"))},
+      {Bytes{}, std::unexpected(CoreError::input("isOriginVoucher returned 0 bytes, expected 32"))},
+      {Bytes(31, 0), std::unexpected(CoreError::input("isOriginVoucher returned 31 bytes, expected 32"))},
+      {Bytes(64, 0), std::unexpected(CoreError::input("isOriginVoucher returned 64 bytes, expected 32"))},
   };
   for (const auto& [ret, want] : cases) EXPECT_EQ(decode_bool_return(ret), want) << ret.size();
 }
