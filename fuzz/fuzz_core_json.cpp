@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/capability_json.hpp"
-#include "core/json.hpp"
+#include "json/record.hpp"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "core/capability_json.hpp"
 #include "core/codec.hpp"
 #include "core/hash.hpp"
-#include "core/json.hpp"
+#include "json/record.hpp"
 #include "core/url.hpp"
 #include "core/utf8.hpp"
 #include "ffi/interface.hpp"

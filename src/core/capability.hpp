@@ -12,7 +12,7 @@
 
 #include "core/codec.hpp"
 #include "core/hash.hpp"
-#include "core/json.hpp"
+#include "json/value.hpp"
 
 namespace qsdk::core {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/codec.hpp"
-#include "core/json.hpp"
+#include "json/record.hpp"
 
 namespace qsdk::core {
 

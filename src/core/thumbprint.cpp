@@ -3,7 +3,7 @@
 #include <array>
 
 #include "core/codec.hpp"
-#include "core/json_token.hpp"
+#include "json/members.hpp"
 #include "core/text.hpp"
 
 namespace qsdk::core {

@@ -9,7 +9,7 @@
 
 #include "core/error.hpp"
 #include "core/hash.hpp"
-#include "core/json.hpp"
+#include "json/cursor.hpp"
 
 namespace qsdk::core {
 

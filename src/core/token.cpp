@@ -8,8 +8,8 @@
 
 #include "core/codec.hpp"
 #include "core/hash.hpp"
-#include "core/json.hpp"
-#include "core/json_token.hpp"
+#include "json/record.hpp"
+#include "json/members.hpp"
 #include "core/p256.hpp"
 #include "core/text.hpp"
 #include "core/thumbprint.hpp"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/capability.hpp"
+#include "core/text.hpp"
 #include "core/capability_json.hpp"
 #include "core/sovereign.hpp"
 

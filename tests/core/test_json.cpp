@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "core/json.hpp"
+#include "json/record.hpp"
 
 namespace qsdk::core {
 namespace {
@@ -192,7 +192,7 @@ TEST(Json, DeepValuesAreWrittenAndReleasedWithoutRecursion) {
     deep = json::Value(std::move(a));
   }
   json::Object o;
-  o.insert_or_assign("k", std::move(deep));
+  o.append("k") = std::move(deep);
   json::Value root(std::move(o));
   const std::string text = json::to_text(root);
   EXPECT_EQ(text.size(), 2'000'000u + 10u);

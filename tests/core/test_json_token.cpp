@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "core/json.hpp"
-#include "core/json_token.hpp"
+#include "json/record.hpp"
+#include "json/members.hpp"
 
 namespace qsdk::core::json {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "core/codec.hpp"
 #include "core/hash.hpp"
-#include "core/json.hpp"
+#include "json/record.hpp"
 #include "core/thumbprint.hpp"
 #include "testdata.hpp"
 

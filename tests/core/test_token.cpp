@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/codec.hpp"
-#include "core/json.hpp"
+#include "json/record.hpp"
 #include "core/thumbprint.hpp"
 #include "core/token.hpp"
 #include "es256_issuer.hpp"

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/json.hpp"
+#include "json/cursor.hpp"
 
 namespace qsdk::core::json {
 
