@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "anchors.hpp"
 #include "table.hpp"
 
 namespace {
@@ -112,6 +113,15 @@ const bool registered = add({
      sha256_floor(in.small_grants.size() + in.chain.size())},
     {"mint_capability_deed [1 MiB grants]", call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"),
      sha256_floor(in.big_grants.size())},
+    // The same calls beside what a C++ program would do without the library.
+    {"parent_ref_hash_link [1 MiB grants, RapidJSON anchor]", call(QSDK_FN(parent_ref_hash_link), in.big_link),
+     rapidjson_anchor(in.big_link)},
+    {"parent_ref_hash_link [1 MiB grants, simdjson anchor]", call(QSDK_FN(parent_ref_hash_link), in.big_link),
+     simdjson_anchor(in.big_link)},
+    {"mint_capability_deed [1 MiB grants, RapidJSON anchor]",
+     call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"), rapidjson_anchor(in.big_grants)},
+    {"mint_capability_deed [1 MiB grants, simdjson anchor]",
+     call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"), simdjson_anchor(in.big_grants)},
 });
 
 }  // namespace
