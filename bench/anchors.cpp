@@ -14,11 +14,17 @@
 namespace bench {
 namespace {
 
+// Unescaped runs are copied whole; quote, backslash and control characters
+// are escaped.
 void put_string(std::string& out, std::string_view s) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
-  for (const char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(s.substr(run, i - run));
+    run = i + 1;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -28,15 +34,12 @@ void put_string(std::string& out, std::string_view s) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (c < 0x20) {
-          out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 15];
-        } else {
-          out += ch;
-        }
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
     }
   }
+  out.append(s.substr(run));
   out += '"';
 }
 
