@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "anchors.hpp"
 #include "table.hpp"
 
 namespace {
@@ -120,6 +121,15 @@ const bool registered = add({
      buffer_floor({deed_text(), in.small_grants, in.chain})},
     {"mint_capability_deed [1 MiB grants]", call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"),
      buffer_floor({deed_text(), in.big_grants, "[]"})},
+    // The same calls beside what a C++ program would do without the library.
+    {"parent_ref_hash_link [1 MiB grants, RapidJSON anchor]", call(QSDK_FN(parent_ref_hash_link), in.big_link),
+     rapidjson_anchor(in.big_link)},
+    {"parent_ref_hash_link [1 MiB grants, simdjson anchor]", call(QSDK_FN(parent_ref_hash_link), in.big_link),
+     simdjson_anchor(in.big_link)},
+    {"mint_capability_deed [1 MiB grants, RapidJSON anchor]",
+     call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"), rapidjson_anchor(in.big_grants)},
+    {"mint_capability_deed [1 MiB grants, simdjson anchor]",
+     call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"), simdjson_anchor(in.big_grants)},
 });
 
 }  // namespace

@@ -24,6 +24,8 @@ ALTERNATIVES = [
      "@noble/curves sign + getPublicKey, SHA-256 of binding and subject"),
     ("ES256 token verification, 3-key JWKS", "verify_token_at", "jose jwtVerify (local JWKS)"),
     ("JWK thumbprint (RFC 7638)", "issuer_key_id", "jose calculateJwkThumbprint"),
+    ("Canonical hash of a 1 MiB grant list", "mint_capability_deed [1 MiB grants]",
+     "JSON.parse + canonicalize + SHA-256 (node:crypto)"),
 ]
 
 

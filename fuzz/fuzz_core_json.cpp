@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "capability/capability_json.hpp"
-#include "json/json.hpp"
+#include "json/record.hpp"
 
 namespace {
 

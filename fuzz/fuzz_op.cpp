@@ -20,6 +20,7 @@
 #include "base/utf8.hpp"
 #include "capability/capability_json.hpp"
 #include "crypto/hash.hpp"
+#include "json/record.hpp"
 #include "ffi/interface.hpp"
 #include "input.hpp"
 #include "json/json.hpp"

@@ -1,7 +1,8 @@
 // The libraries a user would pick instead, on the inputs the native benchmark
 // uses: ethers (EIP-191 sign and recover), @noble/curves (a secp256k1
 // signature made the way a user-sig deed needs it), jose (ES256 token
-// verification, JWK thumbprint). The texts that get signed come from the
+// verification, JWK thumbprint), and Node's own JSON with a sorted writer
+// (the canonical hash of a grant list). The texts that get signed come from the
 // library itself through the qsdk program, so both sides sign identical bytes.
 //
 //   node bench.mjs <qsdk program> [repetitions] [seconds per repetition]
@@ -9,6 +10,7 @@
 // Prints JSON: for each case, the median CPU time per operation in
 // nanoseconds over the repetitions, and the library versions.
 import { execFileSync } from "node:child_process";
+import { createHash } from "node:crypto";
 import { readFileSync } from "node:fs";
 import { Wallet, verifyMessage } from "ethers";
 import { calculateJwkThumbprint, createLocalJWKSet, exportJWK, generateKeyPair, jwtVerify } from "jose";
@@ -52,6 +54,20 @@ const jwks = createLocalJWKSet({ keys: [DECOY, other, { ...ISSUER_KEY, kid: ISSU
 const verifyOptions = { issuer: "https://issuer.example", audience: "client-1",
                         currentDate: new Date(1700000100 * 1000) };
 
+// The native benchmark's 1 MiB grant list, and the canonical form a JSON
+// user would hash: members sorted by name at every level, compact.
+const grant = (i) => `{"res":"calendar:team/${i}","act":["read","write"],"cav":{"exp":1800000000,` +
+  `"max_uses":${i % 97},"nb":{"scope":"work","rate":1.5,"tags":["a","b"]}}}`;
+let grantList = "[";
+for (let i = 0; grantList.length < 1 << 20; i++) grantList += (i ? "," : "") + grant(i);
+grantList += "]";
+const canonicalize = (v) => {
+  if (Array.isArray(v)) return `[${v.map(canonicalize).join(",")}]`;
+  if (v !== null && typeof v === "object")
+    return `{${Object.keys(v).sort().map((k) => `${JSON.stringify(k)}:${canonicalize(v[k])}`).join(",")}}`;
+  return JSON.stringify(v);
+};
+
 const wallet = new Wallet(KEY);
 const secret = hexToBytes(KEY.slice(2));
 
@@ -65,6 +81,8 @@ const cases = {
   },
   "jose jwtVerify (local JWKS)": () => jwtVerify(TOKEN, jwks, verifyOptions),
   "jose calculateJwkThumbprint": () => calculateJwkThumbprint(ISSUER_KEY, "sha256"),
+  "JSON.parse + canonicalize + SHA-256 (node:crypto)": () =>
+    createHash("sha256").update(canonicalize(JSON.parse(grantList))).digest(),
 };
 
 // Each case must work before it is timed.

@@ -1,5 +1,7 @@
 #include "base/utf8.hpp"
 
+#include <cstring>
+
 #include "base/text.hpp"
 
 namespace qsdk::core {
@@ -44,6 +46,12 @@ SeqCheck check_sequence(std::string_view s, std::size_t i) {
 
 std::optional<std::string> utf8_error(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
+    // Texts are mostly ASCII: eight bytes at a time while no high bit is set.
+    for (std::uint64_t word; bytes.size() - i >= 8; i += 8) {
+      std::memcpy(&word, bytes.data() + i, 8);
+      if ((word & 0x8080'8080'8080'8080ULL) != 0) break;
+    }
+    if (i == bytes.size()) break;
     const SeqCheck c = check_sequence(bytes, i);
     if (c.valid_len > 0) {
       i += c.valid_len;

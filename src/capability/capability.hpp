@@ -12,14 +12,16 @@
 
 #include "base/codec.hpp"
 #include "crypto/hash.hpp"
-#include "json/json.hpp"
 
 namespace qsdk::core {
 
 struct Caveats {
   std::optional<std::uint64_t> exp;
   std::optional<std::uint64_t> max_uses;
-  json::Object nb;  // absent and empty are the same
+  // The canonical JSON text of a non-empty object; empty when the object is
+  // absent or empty (the two are the same). Held as text, not as a tree: it
+  // is only ever written back.
+  std::string nb;
 
   bool operator==(const Caveats&) const = default;
 };

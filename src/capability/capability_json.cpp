@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/codec.hpp"
-#include "json/json.hpp"
+#include "json/record.hpp"
 
 namespace qsdk::core {
 
@@ -26,6 +26,21 @@ struct EpochLabelCodec {
   }
 };
 
+// Any object, read as the generic value and kept as its canonical text.
+struct CanonicalObjectCodec {
+  static std::string expecting() { return json::Codec<json::Object>::expecting(); }
+  static bool decode(json::Cursor& c, std::string& out) {
+    json::Object object;
+    if (!json::Codec<json::Object>::decode(c, object)) return false;
+    out.clear();
+    if (object.empty()) return true;
+    json::Writer w(out);
+    json::write(w, object);
+    return true;
+  }
+  static void encode(json::Writer& w, const std::string& canonical) { w.put(canonical); }
+};
+
 }  // namespace
 
 // Member order here is the canonical order of the written form.
@@ -35,7 +50,7 @@ struct json::Record<Caveats> {
   static constexpr auto fields = std::tuple{
       json::field("exp", &Caveats::exp),
       json::field("max_uses", &Caveats::max_uses),
-      json::defaulted("nb", &Caveats::nb),
+      json::defaulted<CanonicalObjectCodec>("nb", &Caveats::nb),
   };
 };
 

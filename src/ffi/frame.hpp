@@ -142,8 +142,10 @@ RustBuffer lower_record(const V& v) {
   return w.finish();
 }
 
+// Takes the value: a deed's grants and links are released once their
+// canonical texts are in the record, before the record is written out.
 template <Ty t, class V>
-auto lower(const V& v) {
+auto lower(V& v) {
   if constexpr (t == Ty::U64) {
     static_assert(std::is_same_v<V, std::uint64_t>);
     return v;
@@ -158,8 +160,11 @@ auto lower(const V& v) {
     w.bytes(std::span<const std::uint8_t>(v));
     return w.finish();
   } else if constexpr (t == Ty::Deed) {
-    if constexpr (std::is_same_v<V, core::Deed>) return lower_record(to_record(v));
-    else {
+    if constexpr (std::is_same_v<V, core::Deed>) {
+      const DeedRecord record = to_record(v);
+      v = core::Deed{};
+      return lower_record(record);
+    } else {
       static_assert(std::is_same_v<V, DeedRecord>);
       return lower_record(v);
     }

@@ -4,7 +4,7 @@
 
 #include "base/codec.hpp"
 #include "base/text.hpp"
-#include "json/json_token.hpp"
+#include "json/members.hpp"
 
 namespace qsdk::core {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "base/error.hpp"
 #include "crypto/hash.hpp"
-#include "json/json.hpp"
+#include "json/cursor.hpp"
 
 namespace qsdk::core {
 

@@ -10,8 +10,8 @@
 #include "base/text.hpp"
 #include "crypto/hash.hpp"
 #include "crypto/p256.hpp"
-#include "json/json.hpp"
-#include "json/json_token.hpp"
+#include "json/members.hpp"
+#include "json/record.hpp"
 #include "oauth/thumbprint.hpp"
 
 namespace qsdk::core {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/text.hpp"
 #include "capability/capability.hpp"
 #include "capability/capability_json.hpp"
 #include "deed/deed.hpp"
@@ -42,6 +43,11 @@ TEST(CapabilityJson, GrantListsComeBackCanonical) {
        R"(18446744073709551616,-9223372036854775808,-9223372036854775809,5e-324,1.7976931348623157e308]}}}])",
        R"([{"res":"r","act":[],"cav":{"nb":{"n":[1.5,100,-0.0,1e16,1.5e-7,0.00001,18446744073709551615,)"
        R"(1.8446744073709552e19,-9223372036854775808,-9.223372036854776e18,5e-324,1.7976931348623157e308]}}}])"},
+      // Zeros with any exponent; skipped members of any magnitude.
+      {R"([{"res":"r","act":[],"cav":{"nb":{"n":[0e309,-0E+400,0.0e310,0e99999999999]}}}])",
+       R"([{"res":"r","act":[],"cav":{"nb":{"n":[0.0,-0.0,0.0,0.0]}}}])"},
+      {R"([{"res":"r","zz":1e400,"act":[],"cav":{}}])", R"([{"res":"r","act":[],"cav":{}}])"},
+      {R"([{"res":"r","act":[],"cav":{"zz":["\udc00",-1e99999]}}])", R"([{"res":"r","act":[],"cav":{}}])"},
       // Minimal escaping: control characters, quote and backslash only.
       {R"([{"res":"\u0001\t\"\\\/\u007f\u00e9","act":["\n\u001F"],"cav":{}}])",
        "[{\"res\":\"\\u0001\\t\\\"\\\\/\x7f\xc3\xa9\",\"act\":[\"\\n\\u001f\"],\"cav\":{}}]"},
@@ -104,6 +110,9 @@ TEST(CapabilityJson, GrantListFailures) {
       {R"([{"res":"r","act":[1],"cav":{}}])", "invalid type: integer `1`, expected a string at line 1 column 20"},
       {R"([{"res":"r","act":[],"cav":null}])", "invalid type: null, expected struct Caveats at line 1 column 31"},
       {R"([{"res":"r","act":[],"cav":{"exp":-1}}])", "invalid value: integer `-1`, expected u64 at line 1 column 36"},
+      {R"([{"res":"r","act":[],"cav":{"exp":-9223372036854775809}}])",
+       "invalid value: integer `-9223372036854775809`, expected u64 at line 1 column 54"},
+      {R"([{"res":"r","act":[],"cav":{"nb":{"n":1e400}}}])", "number out of range at line 1 column 39"},
       {R"([{"res":"r","act":[],"cav":{"exp":1.5}}])",
        "invalid type: floating point `1.5`, expected u64 at line 1 column 37"},
       {R"([{"res":"r","act":[],"cav":{"max_uses":"3"}}])",

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "json/json.hpp"
-#include "json/json_token.hpp"
+#include "json/record.hpp"
+#include "json/members.hpp"
 
 namespace qsdk::core::json {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "base/codec.hpp"
 #include "crypto/hash.hpp"
-#include "json/json.hpp"
+#include "json/record.hpp"
 #include "oauth/thumbprint.hpp"
 #include "testdata.hpp"
 
@@ -33,6 +33,8 @@ TEST(Thumbprint, OwnKeyAgreesWithTheHandWrittenCanonicalText) {
           R"(","d":"yK-p2EW6dRZrXCFXZ7HWk05Qw9s26JsSe4piKxIPZyE","key_ops":["verify"],"ext":true)"),
       // An escaped character is inserted as the character it stands for.
       jwk(R"("kty":"E\u0043","crv":"P\u002d256","x":")" + x + R"(","y":")" + y + "\""),
+      // Other members are only checked for grammar.
+      jwk(R"("kty":"EC","crv":"P-256","extra":0e309,"big":-1e400,"s":"\udc00","x":")" + x + R"(","y":")" + y + "\""),
       // A repeated member: the last one counts.
       jwk(R"("kty":"RSA","crv":"P-384","kty":"EC","crv":"P-256","x":"AAAA","x":")" + x + R"(","y":")" + y + "\""),
   };

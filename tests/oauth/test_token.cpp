@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/codec.hpp"
+#include "json/record.hpp"
 #include "es256_issuer.hpp"
 #include "json/json.hpp"
 #include "oauth/thumbprint.hpp"
@@ -301,13 +302,13 @@ TEST(VerifyToken, Successes) {
        1000, expected()},
       {"repeated members: the last counts", B().token(R"({"alg":"none","kid":"x","alg":"ES256","kid":"k2"})", claims()),
        cat(R"({"keys":[],"keys":[)", A().jwk(), ",", B().jwk(R"(,"kid":"k1","kid":"k2")"), "]}"), 1000, expected()},
-      {"header members ignored", B().token(cat(R"({"typ":"JWT","crit":["x"],"jwk":)", A().jwk(),
+      {"header members ignored", B().token(cat(R"({"typ":"JWT","crit":["x"],"x5u":"\udc00","jwk":)", A().jwk(),
                                                R"(,"alg":"ES256","kid":")", thumbprint(B()), R"("})"),
                                            claims()),
        three_keys(), 1000, expected()},
       {"iat, nbf in the future and any nonce",
        token_by_b(cat(R"({"iss":")", kIss, R"(","sub":"user-1","aud":")", kAud,
-                      R"(","exp":1000,"iat":5000,"nbf":5000,"nonce":"whatever","jti":"j","extra":{"a":[1,{}]}})")),
+                      R"(","exp":1000,"iat":5000,"nbf":5000,"nonce":"whatever","jti":"\udc00","extra":{"a":[1e400,{}]}})")),
        three_keys(), 1000, {std::string(kIss), "user-1", std::string(kAud), 1000, 5000, std::nullopt, "whatever"}},
       {"tid and nonce null", token_by_b(claims(1000, R"(,"tid":null,"nonce":null)")), three_keys(), 1000, expected()},
       {"tid and nonce given", token_by_b(claims(1000, R"(,"tid":18446744073709551615,"nonce":"n-1")")), three_keys(),

@@ -169,5 +169,35 @@ TEST(HostileSizes, HundredThousandLinkChain) {
   run(chain);
 }
 
+// One call's peak memory beside its JSON input: the child compares its peak
+// before and after the call. The tape and the grants' value trees are alive
+// together while the list is read, which sets the bound.
+TEST(HostileSizes, GrantListPeakMemoryGrowth) {
+  if (!kMeasured) GTEST_SKIP() << "sanitizer shadow memory would dominate";
+  static const std::string grant = R"({"res":"calendar:team/1","act":["read","write"],)"
+                                   R"("cav":{"exp":1800000000,"max_uses":7,"nb":{"scope":"work","rate":1.5,"tags":["a","b"]}}},)";
+  const Pieces pieces = {{"["}, {grant, 16 * kMiB / grant.size()}, {R"({"res":"r","act":[],"cav":{}}])"}};
+  const std::size_t size = size_of(pieces);
+  constexpr double kGrowthBound = 10;
+  const auto peak = [] {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
+  };
+  const ChildRun r = in_child(
+      [&] {
+        const RustBuffer grants = buffer_of(pieces);
+        const std::size_t before = peak();
+        const int code = call<MintFn>("mint_capability_deed", host::buffer(host::deed_bytes({})), grants, text("[]"));
+        const double growth = static_cast<double>(peak() - before) / static_cast<double>(size);
+        std::printf("[ hostile  ] mint_capability_deed: %.2f MiB grant list, peak grows by %.2fx the input\n",
+                    static_cast<double>(size) / kMiB, growth);
+        std::fflush(stdout);
+        return code == 0 && growth <= kGrowthBound ? 0 : 101;
+      },
+      {0});
+  EXPECT_TRUE(r.expected) << "failed, or peak memory grew by more than " << kGrowthBound << "x the input";
+}
+
 }  // namespace
 }  // namespace robust

@@ -1,45 +1,28 @@
 #include "json_writer.hpp"
 
 #include "base/utf8.hpp"
+#include "json/writer.hpp"
 
 namespace qsdk::cli {
 
-namespace {
-
-void append_escaped_ascii(std::string& out, char c) {
-  switch (c) {
-    case '"': out += "\\\""; return;
-    case '\\': out += "\\\\"; return;
-    case '\b': out += "\\b"; return;
-    case '\f': out += "\\f"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
-    default: break;
-  }
-  if (static_cast<unsigned char>(c) < 0x20) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out += "\\u00";
-    out += kDigits[c >> 4];
-    out += kDigits[c & 15];
-    return;
-  }
-  out += c;
-}
-
-}  // namespace
-
+// Valid runs go through the library's escaper; each byte that starts no
+// well-formed sequence becomes U+FFFD, so that the output stays valid UTF-8.
 std::string json_string(std::string_view text) {
-  std::string out = "\"";
-  for (core::Utf8Cursor cursor(text); !cursor.done();) {
-    const std::size_t start = cursor.offset();
-    const char32_t cp = cursor.next();
-    const std::size_t length = cursor.offset() - start;
-    if (length > 1) out += text.substr(start, length);
-    else if (cp == 0xfffd) out += "\\ufffd";  // a byte that starts no well-formed sequence
-    else append_escaped_ascii(out, text[start]);
+  std::string out;
+  {
+    core::json::Writer w(out);
+    w.put('"');
+    std::size_t run = 0;  // start of the valid bytes not yet written
+    for (core::Utf8Cursor cursor(text); !cursor.done();) {
+      const std::size_t start = cursor.offset();
+      if (cursor.next() != 0xfffd || cursor.offset() - start != 1) continue;
+      core::json::write_escaped(w, text.substr(run, start - run));
+      w.put("\\ufffd");
+      run = cursor.offset();
+    }
+    core::json::write_escaped(w, text.substr(run));
+    w.put('"');
   }
-  out += '"';
   return out;
 }
 

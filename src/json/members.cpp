@@ -1,4 +1,8 @@
+<<<<<<<< HEAD:src/json/json_token.cpp
 #include "json/json_token.hpp"
+========
+#include "json/members.hpp"
+>>>>>>>> work/json:src/json/members.cpp
 
 #include <algorithm>
 
@@ -22,8 +26,10 @@ bool read_string_members(Cursor& c, std::span<const std::string_view> names, std
     const auto wanted = std::find(names.begin(), names.end(), name);
     if (wanted == names.end()) return c.skip_value();
     StringSlot& slot = out[static_cast<std::size_t>(wanted - names.begin())];
-    if (c.peek().kind == Tok::String) {
-      slot = c.text(*c.begin_value());
+    if (c.peek().kind == Tok::String || c.peek().kind == Tok::FaultyString) {
+      const Token* t = c.begin_value();
+      if (t == nullptr) return false;
+      slot = c.text(*t);
       return true;
     }
     slot.reset();  // a later occurrence of another type hides an earlier string

@@ -1,13 +1,4 @@
-// The one JSON layer of the library: a generic value model, a tokeniser with
-// positioned errors, typed decoding of records with the messages hosts see,
-// and the canonical compact writer.
-//
-// Every text is read in two steps. RapidJSON's SAX reader turns the text into
-// a flat tape of tokens (iteratively, so hostile nesting cannot exhaust the
-// stack; nesting deeper than 127 levels ends the tape with a failure). A
-// decoder then walks the tape. A syntax failure is recorded as the tape's last
-// token, so a decoder that meets a wrong type before it reports that instead:
-// the first fault in document order wins.
+// Typed decoding and writing of records, with the messages hosts see.
 //
 // A record type becomes readable and writable by declaring its members once:
 //
@@ -25,290 +16,27 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <expected>
-#include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
+<<<<<<<< HEAD:src/json/json.hpp
 #include "base/text.hpp"
+========
+#include "base/text.hpp"
+#include "json/cursor.hpp"
+#include "json/tape.hpp"
+#include "json/value.hpp"
+#include "json/writer.hpp"
+>>>>>>>> work/json:src/json/record.hpp
 
 namespace qsdk::core::json {
 
-// ---------------------------------------------------------------------------
-// Value model
-
-struct Value;
-using Array = std::vector<Value>;
-
-// An object's members, kept sorted by name in byte order (the order the
-// canonical form requires), each name once. Stored flat: objects are small,
-// and one allocation per object beats one per member.
-class Object {
- public:
-  using value_type = std::pair<std::string, Value>;
-  using iterator = std::vector<value_type>::iterator;  // names must not be changed through it
-  using const_iterator = std::vector<value_type>::const_iterator;
-
-  Object() noexcept = default;
-  Object(std::initializer_list<value_type> members);
-
-  iterator begin() noexcept;
-  iterator end() noexcept;
-  const_iterator begin() const noexcept;
-  const_iterator end() const noexcept;
-  std::size_t size() const noexcept;
-  bool empty() const noexcept;
-  void clear() noexcept;
-
-  const_iterator find(std::string_view name) const noexcept;
-  // Sets a member; an existing value of that name is replaced.
-  Value& insert_or_assign(std::string name, Value value);
-
-  // Bulk building: members appended in document order, then settle() sorts
-  // them and keeps the last value of a repeated name.
-  void reserve(std::size_t n);
-  Value& append(std::string name);
-  void settle();
-
-  bool operator==(const Object& other) const;
-
- private:
-  std::vector<value_type> members_;
-};
-
-struct Value {
-  using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, Array, Object>;
-  Storage v = nullptr;
-
-  Value() noexcept = default;
-  Value(std::nullptr_t) noexcept {}
-  Value(bool b) noexcept : v(std::in_place_type<bool>, b) {}
-  // Integers take the form the parser gives them: non-negative ones are
-  // unsigned, negative ones signed.
-  template <std::integral I>
-    requires(!std::same_as<I, bool>)
-  Value(I i) noexcept {
-    if constexpr (std::is_signed_v<I>) {
-      if (i < 0) {
-        v.emplace<std::int64_t>(i);
-        return;
-      }
-    }
-    v.emplace<std::uint64_t>(static_cast<std::uint64_t>(i));
-  }
-  Value(double d) noexcept : v(std::in_place_type<double>, d) {}
-  Value(std::string s) noexcept : v(std::in_place_type<std::string>, std::move(s)) {}
-  Value(std::string_view s) : v(std::in_place_type<std::string>, s) {}
-  Value(const char* s) : v(std::in_place_type<std::string>, s) {}
-  Value(Array a) noexcept : v(std::in_place_type<Array>, std::move(a)) {}
-  Value(Object o) noexcept : v(std::in_place_type<Object>, std::move(o)) {}
-
-  Value(const Value&) = default;
-  Value(Value&&) noexcept = default;
-  Value& operator=(const Value&) = default;
-  Value& operator=(Value&&) noexcept = default;
-  // Releases nested containers without recursion, however deep the value.
-  ~Value();
-
-  bool operator==(const Value&) const = default;
-
-  bool is_null() const noexcept { return std::holds_alternative<std::nullptr_t>(v); }
-  const std::string* as_string() const noexcept { return std::get_if<std::string>(&v); }
-  const std::uint64_t* as_u64() const noexcept { return std::get_if<std::uint64_t>(&v); }
-  const Array* as_array() const noexcept { return std::get_if<Array>(&v); }
-  const Object* as_object() const noexcept { return std::get_if<Object>(&v); }
-  // The member `name` of an object; nullptr when absent or when this value is
-  // not an object.
-  const Value* member(std::string_view name) const noexcept;
-
- private:
-  bool has_nested_container() const noexcept;
-  void dismantle() noexcept;
-};
-
-inline Object::iterator Object::begin() noexcept { return members_.begin(); }
-inline Object::iterator Object::end() noexcept { return members_.end(); }
-inline Object::const_iterator Object::begin() const noexcept { return members_.begin(); }
-inline Object::const_iterator Object::end() const noexcept { return members_.end(); }
-inline std::size_t Object::size() const noexcept { return members_.size(); }
-inline bool Object::empty() const noexcept { return members_.empty(); }
-inline void Object::clear() noexcept { members_.clear(); }
-inline void Object::reserve(std::size_t n) { members_.reserve(n); }
-inline Value& Object::append(std::string name) { return members_.emplace_back(std::move(name), Value{}).second; }
-inline bool Object::operator==(const Object& other) const { return members_ == other.members_; }
-
-// ---------------------------------------------------------------------------
-// Canonical writing: compact, minimal escaping, shortest round-trip doubles.
-// Writing cannot fail.
-
-// Collects small pieces in a local block and appends them to the target in
-// large ones: the canonical form is written a few bytes at a time.
-class Writer {
- public:
-  explicit Writer(std::string& out) noexcept : out_(out) {}
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-  ~Writer() { flush(); }
-
-  void put(char c) {
-    if (used_ == kBlock) flush();
-    block_[used_++] = c;
-  }
-  void put(std::string_view s) {
-    if (s.size() > kBlock - used_) {
-      flush();
-      if (s.size() > kBlock) {
-        out_.append(s);
-        return;
-      }
-    }
-    std::memcpy(block_ + used_, s.data(), s.size());
-    used_ += s.size();
-  }
-  void flush() {
-    out_.append(block_, used_);
-    used_ = 0;
-  }
-
- private:
-  static constexpr std::size_t kBlock = 1024;
-  std::string& out_;
-  std::size_t used_ = 0;
-  char block_[kBlock];
-};
-
-void write_string(Writer& w, std::string_view s);
-void write_number(Writer& w, std::uint64_t n);
-void write_number(Writer& w, std::int64_t n);
-// Shortest digits that read back to the same double, laid out in fixed
-// notation for 1e-5 <= |d| < 1e16 (always with a fractional digit) and in
-// exponent notation otherwise: 1.5, 100.0, 1e16, 1.5e-7, -0.0.
-void write_number(Writer& w, double d);
-void write(Writer& w, const Value& value);
-void write(Writer& w, const Object& object);
-
-// ---------------------------------------------------------------------------
-// Tokens
-
-enum class Tok : std::uint8_t {
-  Null, False, True, U64, I64, F64, String, Key,
-  BeginObject, EndObject, BeginArray, EndArray,
-  End,   // the text ended cleanly after the root value
-  Fail,  // the text fails here; the tape's failure says why
-};
-
-// Offsets and lengths are 32-bit, which keeps a token at 16 bytes; texts of
-// 4 GiB or more are refused before tokenising.
-struct Token {
-  Tok kind = Tok::End;
-  std::uint32_t end = 0;  // offset just past the token; for Fail, the failure's offset
-  union {
-    std::uint64_t u;
-    std::int64_t i;
-    double d;
-    struct {
-      std::uint32_t offset;  // in the tape's store of decoded texts
-      std::uint32_t length;
-    } text;  // String, Key
-    struct {
-      std::uint32_t count;  // elements or members
-      std::uint32_t close;  // index of the matching End token
-    } container;  // BeginObject, BeginArray
-  };
-  Token() : u(0) {}
-};
-static_assert(sizeof(Token) == 16);
-
-inline constexpr std::size_t kMaxTextSize = 0xffff'fffe;
-
-// The whole text as tokens. Construction never fails: a syntax fault, a
-// number out of range, too deep a nesting or trailing characters end the tape
-// with a Fail token.
-class Tape {
- public:
-  explicit Tape(std::string_view text);
-
-  std::string_view source() const noexcept { return source_; }
-  const Token& operator[](std::size_t i) const noexcept { return tokens_[i]; }
-  std::string_view text(const Token& t) const noexcept {
-    return std::string_view(strings_).substr(t.text.offset, t.text.length);
-  }
-  const std::string& failure() const noexcept { return failure_; }
-
- private:
-  friend class TapeBuilder;
-  std::string_view source_;
-  std::vector<Token> tokens_;
-  std::string strings_;
-  std::string failure_;
-};
-
-// The 128th nested array or object is refused.
-inline constexpr std::size_t kMaxDepth = 127;
-
-// " at line {l} column {c}" for a byte offset of `text`, both counted from 1.
-std::string position_suffix(std::string_view text, std::size_t offset);
-
-// ---------------------------------------------------------------------------
-// Cursor: walks a tape for the decoders and records the first failure with
-// its position.
-
-class Cursor {
- public:
-  enum class Step { Item, Closed, Failed };
-
-  explicit Cursor(const Tape& tape) noexcept : tape_(tape) {}
-
-  const Token& peek() const noexcept { return tape_[pos_]; }
-  std::string_view text(const Token& t) const noexcept { return tape_.text(t); }
-
-  // Consumes the first token of the next value; nullptr after recording the
-  // text's own failure when the text fails there.
-  const Token* begin_value();
-  // Inside an object: consumes the next member's name (Item), or the closing
-  // brace (Closed).
-  Step next_member(std::string_view& name);
-  // Inside an array: reports whether another element follows (Item, nothing
-  // consumed) or consumes the closing bracket (Closed).
-  Step next_element();
-  // Skips one whole value, which must still be well formed.
-  bool skip_value();
-  // After the root value: the text must end here.
-  bool finish();
-  // Builds a generic value whose first token `first` was just consumed.
-  bool build(const Token& first, Value& out);
-
-  // Failure recorders; each returns false so decoders can `return c.fail...`.
-  bool fail_syntax();                        // the tape's own failure
-  bool fail_at(std::size_t offset, std::string message);
-  bool fail_here(std::string message);       // at the last byte consumed
-  bool fail_trailing();                      // at the start of the next token
-  bool invalid_type(const Token& found, std::string_view expected);
-  bool invalid_value(const Token& found, std::string_view expected);
-
-  bool failed() const noexcept { return !error_.empty(); }
-  // The first failure: its message and " at line {l} column {c}".
-  const std::string& error() const noexcept { return error_; }
-
- private:
-  std::string describe(const Token& t) const;
-  std::size_t start_of_next() const;
-
-  const Tape& tape_;
-  std::size_t pos_ = 0;
-  std::string error_;
-};
-
-// ---------------------------------------------------------------------------
-// Typed decoding and writing
 //
 // Codec<T> reads a T from a cursor and writes it canonically. It exists for
 // text, u64, bool, optionals (null or missing is absent), lists, generic
@@ -384,7 +112,8 @@ struct Codec<std::uint64_t> {
       out = t->u;
       return true;
     }
-    if (t->kind == Tok::I64) return c.invalid_value(*t, expecting());
+    // Every negative integer is a value outside the type, however long.
+    if (t->kind == Tok::I64 || t->kind == Tok::NegativeInteger) return c.invalid_value(*t, expecting());
     return c.invalid_type(*t, expecting());
   }
   static void encode(Writer& w, std::uint64_t v) { write_number(w, v); }

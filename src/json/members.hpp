@@ -1,15 +1,20 @@
 // A lean reading of JSON for the token path: only a few string members of an
 // object are wanted (a header's alg and kid, a key's kid, kty, crv, x and y),
 // so they are picked straight off the tape as views instead of building the
-// whole value. The text must still be one well-formed JSON value, and the
-// failures read exactly as json::parse reports them.
+// whole value. The text must still be one well-formed JSON value, and a
+// failure reads as json::parse reports the same fault (the members it skips
+// are only checked for grammar, so it fails on fewer texts).
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string_view>
 
+<<<<<<<< HEAD:src/json/json_token.hpp
 #include "json/json.hpp"
+========
+#include "json/cursor.hpp"
+>>>>>>>> work/json:src/json/members.hpp
 
 namespace qsdk::core::json {
 

@@ -1,0 +1,258 @@
+#include "json/cursor.hpp"
+
+#include <cmath>
+#include <variant>
+#include <vector>
+
+#include "base/text.hpp"
+#include "json/number.hpp"
+#include "json/writer.hpp"
+
+namespace qsdk::core::json {
+
+namespace {
+
+// A text as a debugging view shows it: quoted, with quotes, backslashes and
+// control characters escaped.
+std::string quoted(std::string_view s) {
+  std::string out = "\"";
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case 0: out += "\\0"; break;
+      default:
+        if (c < 0x20 || c == 0x7f) out += cat("\\u{", hex_number(c), "}");
+        else out += ch;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace
+
+const Token* Cursor::begin_value() {
+  const Token& t = tape_[pos_];
+  switch (t.kind) {
+    case Tok::Fail:
+      fail_syntax();
+      return nullptr;
+    case Tok::Number:
+      ++pos_;
+      return take_number(t);
+    case Tok::FaultyString:
+      ++pos_;
+      fail_at(t.text.offset, "lone leading surrogate in hex escape");
+      return nullptr;
+    case Tok::Key:
+    case Tok::EndObject:
+    case Tok::EndArray:
+    case Tok::End:
+      // A decoder asked for a value where the text has none: a decoder fault.
+      fail_at(start_of_next(), "expected value");
+      return nullptr;
+    default:
+      ++pos_;
+      return &t;
+  }
+}
+
+// A negative integer beyond the doubles' range fails only where it is held
+// as a double, not where its sign alone refuses it.
+const Token* Cursor::take_number(const Token& t) {
+  number_text_ = tape_.spelling(t);
+  const Number n = read_number(number_text_, (t.flags & kIntegral) != 0);
+  number_ = t;
+  switch (n.kind) {
+    case Number::Kind::U64: number_.kind = Tok::U64; number_.u = n.u; break;
+    case Number::Kind::I64: number_.kind = Tok::I64; number_.i = n.i; break;
+    case Number::Kind::F64: number_.kind = Tok::F64; number_.d = n.d; break;
+    case Number::Kind::NegativeInteger: number_.kind = Tok::NegativeInteger; number_.d = n.d; break;
+    case Number::Kind::OutOfRange:
+      out_of_range();
+      return nullptr;
+  }
+  return &number_;
+}
+
+// Reported at the number's first byte.
+bool Cursor::out_of_range() {
+  return fail_at(static_cast<std::size_t>(number_text_.data() - tape_.source().data()), "number out of range");
+}
+
+Cursor::Step Cursor::next_member(std::string_view& name) {
+  const Token& t = tape_[pos_];
+  if (t.kind == Tok::EndObject) {
+    ++pos_;
+    return Step::Closed;
+  }
+  if (t.kind == Tok::Key) {
+    ++pos_;
+    name = tape_.text(t);
+    return Step::Item;
+  }
+  fail_syntax();
+  return Step::Failed;
+}
+
+Cursor::Step Cursor::next_element() {
+  const Token& t = tape_[pos_];
+  if (t.kind == Tok::EndArray) {
+    ++pos_;
+    return Step::Closed;
+  }
+  if (t.kind == Tok::Fail) {
+    fail_syntax();
+    return Step::Failed;
+  }
+  return Step::Item;
+}
+
+bool Cursor::skip_value() {
+  const Token& t = tape_[pos_];
+  switch (t.kind) {
+    case Tok::Fail: return fail_syntax();
+    case Tok::BeginObject:
+    case Tok::BeginArray:
+      // A container that never closed ends the tape with its failure.
+      if (t.container.close == 0) {
+        while (tape_[pos_].kind != Tok::Fail) ++pos_;
+        return fail_syntax();
+      }
+      pos_ = t.container.close + 1;
+      return true;
+    default:
+      ++pos_;
+      return true;
+  }
+}
+
+bool Cursor::finish() {
+  const Token& t = tape_[pos_];
+  if (t.kind == Tok::End) return true;
+  if (t.kind == Tok::Fail) return fail_syntax();
+  return fail_trailing();
+}
+
+bool Cursor::build(const Token& first, Value& out) {
+  std::vector<Value*> open;  // containers still awaiting members
+  const Token* t = &first;
+  Value* slot = &out;
+  for (;;) {
+    if (t->kind == Tok::NegativeInteger && !std::isfinite(t->d)) return out_of_range();
+    switch (t->kind) {
+      case Tok::Null: *slot = nullptr; break;
+      case Tok::False: *slot = false; break;
+      case Tok::True: *slot = true; break;
+      case Tok::U64: *slot = t->u; break;
+      case Tok::I64: *slot = t->i; break;
+      case Tok::F64:
+      case Tok::NegativeInteger: *slot = t->d; break;
+      case Tok::String: *slot = std::string(tape_.text(*t)); break;
+      case Tok::BeginArray: {
+        Array a;
+        a.reserve(t->container.count);
+        *slot = std::move(a);
+        open.push_back(slot);
+        break;
+      }
+      case Tok::BeginObject: {
+        Object o;
+        o.reserve(t->container.count);
+        *slot = std::move(o);
+        open.push_back(slot);
+        break;
+      }
+      default: return fail_at(t->end, "expected value");
+    }
+    slot = nullptr;
+    while (slot == nullptr && !open.empty()) {
+      Value& top = *open.back();
+      if (auto* array = std::get_if<Array>(&top.v)) {
+        const Step s = next_element();
+        if (s == Step::Failed) return false;
+        if (s == Step::Closed) open.pop_back();
+        else slot = &array->emplace_back();
+      } else {
+        auto& object = std::get<Object>(top.v);
+        std::string_view name;
+        const Step s = next_member(name);
+        if (s == Step::Failed) return false;
+        if (s == Step::Closed) {
+          object.settle();  // sorted, a repeated name keeping its last value
+          open.pop_back();
+        } else {
+          slot = &object.append(std::string(name));
+        }
+      }
+    }
+    if (slot == nullptr) return true;
+    t = begin_value();
+    if (t == nullptr) return false;
+  }
+}
+
+bool Cursor::fail_syntax() {
+  const Token& t = tape_[pos_];
+  return fail_at(t.end, tape_.failure());
+}
+
+bool Cursor::fail_at(std::size_t offset, std::string message) {
+  if (error_.empty()) error_ = message + position_suffix(tape_.source(), offset);
+  return false;
+}
+
+bool Cursor::fail_here(std::string message) {
+  const std::size_t last = pos_ == 0 ? 0 : tape_[pos_ - 1].end - 1;
+  return fail_at(last, std::move(message));
+}
+
+bool Cursor::fail_trailing() { return fail_at(start_of_next(), "trailing characters"); }
+
+bool Cursor::invalid_type(const Token& found, std::string_view expected) {
+  if (found.kind == Tok::NegativeInteger && !std::isfinite(found.d)) return out_of_range();
+  return fail_here(cat("invalid type: ", describe(found), ", expected ", expected));
+}
+
+// A negative integer is quoted as written, however long.
+bool Cursor::invalid_value(const Token& found, std::string_view expected) {
+  const std::string what = found.kind == Tok::NegativeInteger ? cat("integer `", number_text_, "`") : describe(found);
+  return fail_here(cat("invalid value: ", what, ", expected ", expected));
+}
+
+std::string Cursor::describe(const Token& t) const {
+  switch (t.kind) {
+    case Tok::Null: return "null";
+    case Tok::False: return "boolean `false`";
+    case Tok::True: return "boolean `true`";
+    case Tok::U64: return cat("integer `", t.u, "`");
+    case Tok::I64: return cat("integer `", t.i, "`");
+    case Tok::F64:
+    case Tok::NegativeInteger: return cat("floating point `", fixed_notation(t.d), "`");
+    case Tok::String: return cat("string ", quoted(tape_.text(t)));
+    case Tok::BeginArray: return "sequence";
+    case Tok::BeginObject: return "map";
+    default: return "unexpected token";
+  }
+}
+
+std::size_t Cursor::start_of_next() const {
+  const std::string_view s = tape_.source();
+  std::size_t o = pos_ == 0 ? 0 : tape_[pos_ - 1].end;
+  const auto skip_space = [&] {
+    while (o < s.size() && is_json_space(s[o])) ++o;
+  };
+  skip_space();
+  if (o < s.size() && (s[o] == ',' || s[o] == ':')) {
+    ++o;
+    skip_space();
+  }
+  return o;
+}
+
+}  // namespace qsdk::core::json

@@ -1,0 +1,69 @@
+// Canonical writing: compact, minimal escaping, shortest round-trip doubles.
+// Writing cannot fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "json/value.hpp"
+
+namespace qsdk::core::json {
+
+// Collects small pieces in a local block and appends them to the target in
+// large ones: the canonical form is written a few bytes at a time.
+class Writer {
+ public:
+  explicit Writer(std::string& out) noexcept : out_(out) {}
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer() { flush(); }
+
+  void put(char c) {
+    if (used_ == kBlock) flush();
+    block_[used_++] = c;
+  }
+  void put(std::string_view s) {
+    if (s.size() > kBlock - used_) {
+      flush();
+      if (s.size() > kBlock) {
+        out_.append(s);
+        return;
+      }
+    }
+    std::memcpy(block_ + used_, s.data(), s.size());
+    used_ += s.size();
+  }
+  void flush() {
+    out_.append(block_, used_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1024;
+  std::string& out_;
+  std::size_t used_ = 0;
+  char block_[kBlock];
+};
+
+// A string literal: quote, backslash and control characters escaped, every
+// other byte as it is.
+void write_string(Writer& w, std::string_view s);
+// The same without the quotes around it.
+void write_escaped(Writer& w, std::string_view s);
+void write_number(Writer& w, std::uint64_t n);
+void write_number(Writer& w, std::int64_t n);
+// Shortest digits that read back to the same double, laid out in fixed
+// notation for 1e-5 <= |d| < 1e16 (always with a fractional digit) and in
+// exponent notation otherwise: 1.5, 100.0, 1e16, 1.5e-7, -0.0.
+void write_number(Writer& w, double d);
+void write(Writer& w, const Value& value);
+void write(Writer& w, const Object& object);
+
+// Fixed notation with at least one fractional digit: the form numbers take
+// in messages ("floating point `0.00000015`").
+std::string fixed_notation(double d);
+
+}  // namespace qsdk::core::json
