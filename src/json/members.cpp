@@ -1,8 +1,4 @@
-<<<<<<<< HEAD:src/json/json_token.cpp
-#include "json/json_token.hpp"
-========
 #include "json/members.hpp"
->>>>>>>> work/json:src/json/members.cpp
 
 #include <algorithm>
 

@@ -10,11 +10,7 @@
 #include <span>
 #include <string_view>
 
-<<<<<<<< HEAD:src/json/json_token.hpp
-#include "json/json.hpp"
-========
 #include "json/cursor.hpp"
->>>>>>>> work/json:src/json/members.hpp
 
 namespace qsdk::core::json {
 

@@ -25,15 +25,11 @@
 #include <utility>
 #include <vector>
 
-<<<<<<<< HEAD:src/json/json.hpp
-#include "base/text.hpp"
-========
 #include "base/text.hpp"
 #include "json/cursor.hpp"
 #include "json/tape.hpp"
 #include "json/value.hpp"
 #include "json/writer.hpp"
->>>>>>>> work/json:src/json/record.hpp
 
 namespace qsdk::core::json {
 
