@@ -20,10 +20,9 @@
 #include "base/utf8.hpp"
 #include "capability/capability_json.hpp"
 #include "crypto/hash.hpp"
-#include "json/record.hpp"
 #include "ffi/interface.hpp"
 #include "input.hpp"
-#include "json/json.hpp"
+#include "json/record.hpp"
 #include "url/url.hpp"
 
 namespace {

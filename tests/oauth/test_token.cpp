@@ -5,9 +5,8 @@
 #include <limits>
 
 #include "base/codec.hpp"
-#include "json/record.hpp"
 #include "es256_issuer.hpp"
-#include "json/json.hpp"
+#include "json/record.hpp"
 #include "oauth/thumbprint.hpp"
 #include "oauth/token.hpp"
 #include "testdata.hpp"
