@@ -168,8 +168,6 @@ Address eth_address(const PublicKey& key) {
 
 std::string address_text(const Address& address) { return "0x" + hex_encode(address); }
 
-}
-
 Result<SecretKey> secret_key_from_hex(ErrorKind kind, std::string_view text) {
   auto bytes = decode_secret_hex_as(kind, text);
   if (!bytes) return std::unexpected(bytes.error());
