@@ -75,10 +75,10 @@ RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_binding(uint64_t tenant_id, Ru
  * -> 64 lower-case hex digits. Refuses: crypto: the key is not hex, or not a secp256k1 point. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_sub(RustBuffer pubkey_hex, RustCallStatus* status);
 
-/* mint_user_deed(secret_key_hex [32-byte secret key; hex without "0x"], tenant_id, aud [any text, used as
- * given], origin [web origin, canonicalised here], challenge [any text, used as given], exp [Unix seconds])
- * -> a user-sig Deed. Refuses: crypto: the key is not hex or not a valid secret key; input: a malformed
- * origin. */
+/* mint_user_deed(secret_key_hex [secp256k1 secret key, 24 to 32 bytes; a shorter one is left-padded with
+ * zeros; hex without "0x"; secret], tenant_id, aud [any text, used as given], origin [web origin,
+ * canonicalised here], challenge [any text, used as given], exp [Unix seconds]) -> a user-sig Deed. Refuses:
+ * crypto: the key is not hex or not a valid secret key; input: a malformed origin. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_deed(RustBuffer secret_key_hex, uint64_t tenant_id, RustBuffer aud, RustBuffer origin, RustBuffer challenge, uint64_t exp, RustCallStatus* status);
 
 /* user_root_binding(origin [web origin, canonicalised here]) -> the prose the wallet signs. Refuses: input: a
@@ -91,22 +91,22 @@ RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_root_binding(RustBuffer origin
  * signatures differ; input: a malformed origin. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_derive_root_seed(RustBuffer origin, RustBuffer signature1_hex, RustBuffer signature2_hex, RustCallStatus* status);
 
-/* derive_app_key(root_seed_hex [32-byte root seed; hex without "0x"], tenant_id, origin [web origin,
+/* derive_app_key(root_seed_hex [32-byte root seed; hex without "0x"; secret], tenant_id, origin [web origin,
  * canonicalised here]) -> an AppKey. Refuses: crypto: the seed is not hex; input: the seed is not 32 bytes,
  * or a malformed origin. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_derive_app_key(RustBuffer root_seed_hex, uint64_t tenant_id, RustBuffer origin, RustCallStatus* status);
 
 /* passkey_sub(tenant_id, origin [origin already canonical (normalize_origin), used as given],
- * credential_pubkey_hex [credential public key as text; lower-cased, not decoded]) -> 64 lower-case hex
- * digits. Refuses: nothing. */
+ * credential_pubkey_hex [the credential's P-256 public key, lower-cased; hex, not decoded; a "0x" is kept])
+ * -> 64 lower-case hex digits. Refuses: nothing. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_passkey_sub(uint64_t tenant_id, RustBuffer origin, RustBuffer credential_pubkey_hex, RustCallStatus* status);
 
-/* mint_user_passkey_deed(credential_pubkey_hex [credential public key as text; lower-cased, not decoded],
- * authenticator_data_hex [carried into the deed unchanged, not decoded or verified], client_data_json_b64url
- * [carried into the deed unchanged, not decoded or verified], assertion_sig_hex [carried into the deed
- * unchanged, not decoded or verified], tenant_id, aud [any text, used as given], origin [web origin,
- * canonicalised here], challenge [any text, used as given], exp [Unix seconds]) -> a user-passkey Deed.
- * Refuses: input: a malformed origin. */
+/* mint_user_passkey_deed(credential_pubkey_hex [the credential's P-256 public key, lower-cased; hex, not
+ * decoded; a "0x" is kept], authenticator_data_hex [WebAuthn authenticator data, carried unverified; hex, not
+ * decoded; a "0x" is kept], client_data_json_b64url [carried into the deed unchanged, not decoded or
+ * verified], assertion_sig_hex [the assertion's signature, carried unverified; hex, not decoded; a "0x" is
+ * kept], tenant_id, aud [any text, used as given], origin [web origin, canonicalised here], challenge [any
+ * text, used as given], exp [Unix seconds]) -> a user-passkey Deed. Refuses: input: a malformed origin. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_passkey_deed(RustBuffer credential_pubkey_hex, RustBuffer authenticator_data_hex, RustBuffer client_data_json_b64url, RustBuffer assertion_sig_hex, uint64_t tenant_id, RustBuffer aud, RustBuffer origin, RustBuffer challenge, uint64_t exp, RustCallStatus* status);
 
 /* mint_user_1271_deed(signer_addr_hex [20-byte wallet-contract address; hex; one optional "0x" or "0X"
@@ -137,9 +137,9 @@ RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegation_binding(uint64_t tenant_
 
 /* delegate(tenant_id, iss, to, grants_json [JSON array of grants], exp [Unix seconds], epoch_label_hex [32
  * bytes; hex without "0x"], epoch, parent_ref_hash_hex [32 bytes; hex without "0x"], pubkey_hex [signer's
- * public key, stored as given; absent when recoverable], signature_hex [the delegator's signature, any
- * length; hex; every leading "0x" removed]) -> the link as canonical JSON. Refuses: as delegation_binding;
- * crypto: the signature is not hex. */
+ * public key; absent when recoverable; hex, not decoded; a "0x" is kept], signature_hex [the delegator's
+ * signature, any length; hex; every leading "0x" removed]) -> the link as canonical JSON. Refuses: as
+ * delegation_binding; crypto: the signature is not hex. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegate(uint64_t tenant_id, RustBuffer iss, RustBuffer to, RustBuffer grants_json, uint64_t exp, RustBuffer epoch_label_hex, uint64_t epoch, RustBuffer parent_ref_hash_hex, RustBuffer pubkey_hex, RustBuffer signature_hex, RustCallStatus* status);
 
 /* parent_ref_hash_root(root_id [any text, hashed as given]) -> 64 lower-case hex digits. Refuses: nothing. */
@@ -191,9 +191,10 @@ RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_build_authorize_url(RustBuffer issu
  * nothing. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_build_client_assertion(RustBuffer domain, uint64_t tenant_id, RustBuffer nonce, uint64_t issued_at, RustCallStatus* status);
 
-/* sign_client_assertion(secret_key_hex [secret key, 24 to 32 bytes; hex; every leading "0x" removed], domain,
- * tenant_id, nonce, issued_at [Unix seconds]) -> "0x" and 130 lower-case hex digits. Refuses: input: the key
- * is not hex; crypto: the key is not 24 to 32 bytes or not valid. */
+/* sign_client_assertion(secret_key_hex [secp256k1 secret key, 24 to 32 bytes; a shorter one is left-padded
+ * with zeros; hex; every leading "0x" removed; secret], domain, tenant_id, nonce, issued_at [Unix seconds])
+ * -> "0x" and 130 lower-case hex digits. Refuses: input: the key is not hex; crypto: the key is not 24 to 32
+ * bytes or not valid. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_sign_client_assertion(RustBuffer secret_key_hex, RustBuffer domain, uint64_t tenant_id, RustBuffer nonce, uint64_t issued_at, RustCallStatus* status);
 
 /* verify_token_at(jwt [compact ES256 JWT], jwks_json [JWK Set JSON with EC P-256 keys], expected_iss,

@@ -3,8 +3,9 @@
 // record's fields. The metadata blobs, the checksum exports, the signature
 // checks of the exports and the records' wire bindings are derived from it at
 // compile time; tools/iface derives the public header's operations,
-// docs/api.md and the fuzz target list and checks them against it. So the
-// pieces a host binds against cannot drift apart.
+// docs/api.md and the fuzz target list and checks them against it, and the
+// qsdk command line words each flag's help from it. So the pieces a host
+// binds against cannot drift apart.
 #pragma once
 
 #include <array>
@@ -24,7 +25,7 @@ inline constexpr std::uint32_t kContractVersion = 30;
 
 enum class Ty : std::uint8_t { U8, U64, Bool, String, Bytes, OptString, OptU64, Deed, Claims, AppKey, Pkce };
 
-// What a hex argument does with a leading "0x" before it decodes. Wallets
+// What a hex argument's leading "0x" becomes before the value is used. Wallets
 // hand signatures and addresses out with a prefix, sometimes repeated; keys,
 // seeds and hashes this library produced itself come without one.
 enum class ZeroX : std::uint8_t {
@@ -32,14 +33,31 @@ enum class ZeroX : std::uint8_t {
   Refused,       // plain hex: a "0x" fails as an invalid character
   OneOptional,   // one leading "0x" or "0X" is removed
   EveryLeading,  // every leading lower-case "0x" is removed, repeatedly
+  Kept,          // hex the library does not decode, only carries or hashes as text: a "0x" stays
 };
+
+// Each rule as the reference, the header and the command line's help state it.
+constexpr std::string_view zero_x_rule(ZeroX z) {
+  switch (z) {
+    case ZeroX::NotHex: return "";
+    case ZeroX::Refused: return "hex without \"0x\"";
+    case ZeroX::OneOptional: return "hex; one optional \"0x\" or \"0X\" removed";
+    case ZeroX::EveryLeading: return "hex; every leading \"0x\" removed";
+    case ZeroX::Kept: return "hex, not decoded; a \"0x\" is kept";
+  }
+  return "";
+}
 
 struct Arg {
   std::string_view name;
   Ty type;
   std::string_view format = {};  // what the value holds, when its type does not say it all
   ZeroX zero_x = ZeroX::NotHex;
+  // A secret key or seed: a host keeps it off command lines and out of logs.
+  bool secret = false;
 };
+
+inline constexpr bool kSecret = true;
 
 // Argument formats several operations share.
 inline constexpr std::string_view kOrigin = "web origin, canonicalised here";
@@ -52,6 +70,8 @@ inline constexpr std::string_view kGrantsJson = "JSON array of grants";
 inline constexpr std::string_view kBytes32 = "32 bytes";
 inline constexpr std::string_view kUnixSeconds = "Unix seconds";
 inline constexpr std::string_view kVerbatim = "any text, used as given";
+inline constexpr std::string_view kSecretKey = "secp256k1 secret key, 24 to 32 bytes; a shorter one is left-padded with zeros";
+inline constexpr std::string_view kCredentialKey = "the credential's P-256 public key, lower-cased";
 
 inline constexpr std::size_t kMaxArgs = 10;
 
@@ -133,7 +153,7 @@ inline constexpr std::array kOps = {
              "wallet behind it.",
       .doc_padding = "  \t\t\t\t \t\t\t\t  \t\t  "}),
   op({.name = "mint_user_deed",
-      .args = {{"secret_key_hex", Ty::String, "32-byte secret key", ZeroX::Refused},
+      .args = {{"secret_key_hex", Ty::String, kSecretKey, ZeroX::Refused, kSecret},
                {"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOrigin},
@@ -171,7 +191,7 @@ inline constexpr std::array kOps = {
              "whose signatures are not deterministic would yield a different seed at every sign-in, so it is refused.",
       .doc_padding = "  \t\t\t   \t \t\t\t\t\t \t "}),
   op({.name = "derive_app_key",
-      .args = {{"root_seed_hex", Ty::String, "32-byte root seed", ZeroX::Refused},
+      .args = {{"root_seed_hex", Ty::String, "32-byte root seed", ZeroX::Refused, kSecret},
                {"tenant_id", Ty::U64},
                {"origin", Ty::String, kOrigin}},
       .result = Ty::AppKey,
@@ -185,7 +205,7 @@ inline constexpr std::array kOps = {
   op({.name = "passkey_sub",
       .args = {{"tenant_id", Ty::U64},
                {"origin", Ty::String, kOriginCanonical},
-               {"credential_pubkey_hex", Ty::String, "credential public key as text; lower-cased, not decoded"}},
+               {"credential_pubkey_hex", Ty::String, kCredentialKey, ZeroX::Kept}},
       .result = Ty::String,
       .returns = "64 lower-case hex digits",
       .throws = false,
@@ -195,10 +215,10 @@ inline constexpr std::array kOps = {
              "canonicalised, so that one authenticator yields unlinkable subjects across tenants and origins.",
       .doc_padding = "\t  \t\t \t   \t \t\t \t"}),
   op({.name = "mint_user_passkey_deed",
-      .args = {{"credential_pubkey_hex", Ty::String, "credential public key as text; lower-cased, not decoded"},
-               {"authenticator_data_hex", Ty::String, kCarried},
+      .args = {{"credential_pubkey_hex", Ty::String, kCredentialKey, ZeroX::Kept},
+               {"authenticator_data_hex", Ty::String, "WebAuthn authenticator data, carried unverified", ZeroX::Kept},
                {"client_data_json_b64url", Ty::String, kCarried},
-               {"assertion_sig_hex", Ty::String, kCarried},
+               {"assertion_sig_hex", Ty::String, "the assertion's signature, carried unverified", ZeroX::Kept},
                {"tenant_id", Ty::U64},
                {"aud", Ty::String, kVerbatim},
                {"origin", Ty::String, kOrigin},
@@ -284,7 +304,7 @@ inline constexpr std::array kOps = {
                {"epoch_label_hex", Ty::String, kBytes32, ZeroX::Refused},
                {"epoch", Ty::U64},
                {"parent_ref_hash_hex", Ty::String, kBytes32, ZeroX::Refused},
-               {"pubkey_hex", Ty::OptString, "signer's public key, stored as given; absent when recoverable"},
+               {"pubkey_hex", Ty::OptString, "signer's public key; absent when recoverable", ZeroX::Kept},
                {"signature_hex", Ty::String, "the delegator's signature, any length", ZeroX::EveryLeading}},
       .result = Ty::String,
       .returns = "the link as canonical JSON",
@@ -432,7 +452,7 @@ inline constexpr std::array kOps = {
              "time so that an assertion cannot be replayed elsewhere.",
       .doc_padding = "   \t\t\t\t     \t"}),
   op({.name = "sign_client_assertion",
-      .args = {{"secret_key_hex", Ty::String, "secret key, 24 to 32 bytes", ZeroX::EveryLeading},
+      .args = {{"secret_key_hex", Ty::String, kSecretKey, ZeroX::EveryLeading, kSecret},
                {"domain", Ty::String},
                {"tenant_id", Ty::U64},
                {"nonce", Ty::String},

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.hpp"
 #include "commands.hpp"
 #include "json_writer.hpp"
 #include "secret_input.hpp"
@@ -137,16 +138,26 @@ TEST(Flags, SecretsFromStandardInputLoseOneLineEndingAndAreMarkedForWiping) {
   EXPECT_EQ(qsdk::cli::read_secret("-", huge).error(), "more than 4096 bytes; not a key or a seed");
 }
 
-TEST(ArgNotes, EveryHexArgumentStatesItsFormAndEveryNoteADeclaredArgument) {
-  for (const auto& cmd : qsdk::cli::commands())
+TEST(ArgNotes, EveryHexArgumentsHelpNamesItsPrefixRule) {
+  using qsdk::ffi::iface::ZeroX;
+  for (const auto& cmd : qsdk::cli::commands()) {
+    const std::vector<std::string_view> args{cmd.name, "--help"};
+    std::ostringstream out, err;
+    std::istringstream in;
+    ASSERT_EQ(qsdk::cli::run(args, out, err, in), qsdk::cli::kExitOk) << cmd.name;
+    std::istringstream help(out.str());
+    std::string unwrapped, word;
+    while (help >> word) unwrapped += word + " ";
     for (const auto& flag : cmd.flags) {
       const bool hex = flag.arg.name.ends_with("_hex") || flag.arg.type == qsdk::ffi::iface::Ty::Bytes;
-      EXPECT_EQ(flag.note != nullptr, hex) << cmd.name << " --" << flag.name;
+      EXPECT_EQ(flag.zero_x != ZeroX::NotHex, hex) << cmd.name << " --" << flag.name;
+      if (!hex) continue;
+      const std::size_t end = unwrapped.find("(argument " + std::string(flag.arg.name) + ")");
+      const std::size_t start = unwrapped.rfind("--" + flag.name + " ", end);
+      const std::string said = unwrapped.substr(start, end - start);
+      EXPECT_NE(said.find(qsdk::ffi::iface::zero_x_rule(flag.zero_x)), std::string::npos) << said;
     }
-  std::size_t noted = 0;
-  for (const auto& cmd : qsdk::cli::commands())
-    for (const auto& flag : cmd.flags) noted += flag.note != nullptr;
-  EXPECT_EQ(noted, qsdk::cli::arg_notes().size());  // no note names an argument that does not exist
+  }
 }
 
 const char* const kDeedJson =

@@ -160,8 +160,8 @@ class Help(unittest.TestCase):
         self.assertEqual(listed, [name.replace("_", "-") for name in header_operations()])
 
     def test_hex_arguments_state_their_prefix_rule_and_secrets_their_sources(self):
-        for command, line in (("decode-bool-return", "--ret <hex> 32 bytes: 64 hex digits; one optional 0x or 0X prefix"),
-                              ("sign-client-assertion", "--secret-key-hex <hex|-|@FILE> the secret key: 64 hex digits")):
+        for command, line in (("decode-bool-return", '--ret <hex> the 32-byte ABI return word; hex; one optional "0x" or "0X"'),
+                              ("sign-client-assertion", "--secret-key-hex <hex|-|@FILE> secp256k1 secret key, 24 to 32 bytes")):
             self.assertIn(line, " ".join(qsdk(command, "--help")[1].split()))
 
     def test_each_subcommand_names_its_arguments(self):

@@ -10,7 +10,6 @@ namespace {
 
 namespace iface = ffi::iface;
 using iface::Ty;
-using iface::ZeroX;
 
 constexpr std::string_view kFnPrefix = "uniffi_quorvel_sdk_uniffi_fn_func_";
 constexpr std::string_view kChecksumPrefix = "uniffi_quorvel_sdk_uniffi_checksum_func_";
@@ -53,21 +52,12 @@ std::string_view wire_form(Ty t) {
   }
 }
 
-std::string_view zero_x_rule(ZeroX z) {
-  switch (z) {
-    case ZeroX::NotHex: return "";
-    case ZeroX::Refused: return "hex without \"0x\"";
-    case ZeroX::OneOptional: return "hex; one optional \"0x\" or \"0X\" removed";
-    case ZeroX::EveryLeading: return "hex; every leading \"0x\" removed";
-  }
-  return "";
-}
-
 // The format facts of one argument, empty when its type says it all.
 std::string format_of(const iface::Arg& a) {
   std::string out(a.format);
-  const std::string_view rule = zero_x_rule(a.zero_x);
+  const std::string_view rule = iface::zero_x_rule(a.zero_x);
   if (!rule.empty()) out += out.empty() ? std::string(rule) : "; " + std::string(rule);
+  if (a.secret) out += "; secret";
   return out;
 }
 

@@ -115,9 +115,7 @@ std::string command_help(const Command& cmd) {
     out += head;
     if (head.size() >= 30) out += '\n';  // the text starts below a long flag
     out.append(head.size() < 30 ? 30 - head.size() : 30, ' ');
-    std::string meaning = flag.note == nullptr ? std::string(syntax.meaning) : describe(*flag.note);
-    if (flag.arg.type == iface::Ty::OptString) meaning += "; absent when not given";
-    std::vector<std::string> words = words_of(meaning);
+    std::vector<std::string> words = words_of(help_of(flag));
     words.push_back("(argument " + std::string(flag.arg.name) + ")");  // never split
     wrap_words(out, words, 30, 30);
   }

@@ -39,13 +39,28 @@ std::string flag_name(std::string_view arg) {
   return dashed(arg);
 }
 
+// The library takes a byte array as bytes; the command line reads it as hex,
+// with the one optional prefix JSON-RPC answers carry (decode_bytes).
+constexpr iface::ZeroX kByteArrayZeroX = iface::ZeroX::OneOptional;
+
+// A secret's value may name a source ("-", "@FILE") only because no hex
+// text can look like one.
+consteval bool every_secret_is_hex() {
+  for (const iface::Op& op : iface::kOps)
+    for (std::size_t a = 0; a < op.argc; ++a)
+      if (op.args[a].secret && (op.args[a].type != Ty::String || op.args[a].zero_x == iface::ZeroX::NotHex)) return false;
+  return true;
+}
+static_assert(every_secret_is_hex(), "a secret argument must be hex text");
+
 std::vector<Command> build_commands() {
   std::vector<Command> out;
   for (std::size_t i = 0; i < iface::kOps.size(); ++i) {
     const iface::Op& op = iface::kOps[i];
     Command cmd{i, dashed(op.name), {}};
     for (std::size_t a = 0; a < op.argc; ++a)
-      cmd.flags.push_back({flag_name(op.args[a].name), op.args[a], find_note(op.name, op.args[a].name)});
+      cmd.flags.push_back({flag_name(op.args[a].name), op.args[a],
+                           op.args[a].type == Ty::Bytes ? kByteArrayZeroX : op.args[a].zero_x});
     out.push_back(std::move(cmd));
   }
   return out;
@@ -95,7 +110,7 @@ Encoded encode(const Flag& flag, const std::optional<std::string_view>& given, s
     case Ty::U64: return {parse_u64(*given)};
     case Ty::Bool: return {given ? 1u : 0u};
     case Ty::String:
-      if (flag.note != nullptr && flag.note->secret) return encode_secret(*given, in);
+      if (flag.arg.secret) return encode_secret(*given, in);
       return {0, std::string(*given)};
     case Ty::Bytes: return {0, decode_bytes(*given)};
     case Ty::OptString: {
@@ -168,17 +183,26 @@ Encoded::~Encoded() {
 }
 
 Syntax syntax_of(const Flag& flag) {
+  const bool hex = flag.zero_x != iface::ZeroX::NotHex;
   switch (flag.arg.type) {
     case Ty::U64: return {"<u64>", true, "an unsigned 64-bit decimal number"};
     case Ty::Bool: return {"", false, "a switch; false when absent"};
     case Ty::String:
-      if (flag.note == nullptr) return {"<text>", true, "a text"};
-      return {flag.note->secret ? "<hex|-|@FILE>" : "<hex>", true, "a text"};
+      if (flag.arg.secret) return {"<hex|-|@FILE>", true, "a text"};
+      return {hex ? "<hex>" : "<text>", true, "a text"};
     case Ty::Bytes: return {"<hex>", true, "bytes"};
-    case Ty::OptString: return {flag.note == nullptr ? "<text>" : "<hex>", false, "a text; absent when not given"};
+    case Ty::OptString: return {hex ? "<hex>" : "<text>", false, "a text"};
     case Ty::Deed: return {"<deed-json>", true, "a deed as the JSON object mint commands print, or - to read it from standard input"};
     default: throw std::logic_error("no operation takes this type as an argument");
   }
+}
+
+std::string help_of(const Flag& flag) {
+  std::string out(flag.arg.format.empty() ? syntax_of(flag).meaning : flag.arg.format);
+  if (const std::string_view rule = iface::zero_x_rule(flag.zero_x); !rule.empty()) out.append("; ").append(rule);
+  if (flag.arg.type == Ty::OptString) out += "; absent when not given";
+  if (flag.arg.secret) out += "; - reads it from standard input, @FILE from a file, keeping it off the command line";
+  return out;
 }
 
 std::vector<Encoded> parse_flags(const Command& cmd, std::span<const std::string_view> flags, std::istream& in) {

@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "argument_notes.hpp"
 #include "ffi/interface.hpp"
 #include "library.hpp"
 
@@ -25,9 +24,11 @@ class UsageError : public std::runtime_error {
 };
 
 struct Flag {
-  std::string name;               // without the leading "--"
-  iface::Arg arg;                 // the declared argument it fills
-  const ArgNote* note = nullptr;  // its hex form and secrecy, when it has any
+  std::string name;  // without the leading "--"
+  iface::Arg arg;    // the declared argument it fills
+  // How its hex is read: the argument's own rule, or for a byte array,
+  // which the library takes as bytes, the command line's.
+  iface::ZeroX zero_x = iface::ZeroX::NotHex;
 };
 
 struct Command {
@@ -47,6 +48,9 @@ struct Syntax {
   std::string_view meaning;
 };
 Syntax syntax_of(const Flag& flag);
+// What the flag's help says of its value: the declared format, the prefix
+// rule, and where a secret may come from.
+std::string help_of(const Flag& flag);
 
 // An argument in the form the export takes it: a scalar, or the bytes of
 // the buffer that carries it. A secret's buffer is wiped when released; it
