@@ -6,7 +6,7 @@ argument in order, a u64 as 8 big-endian bytes, a bool as one byte, and a
 buffer as a mode byte (below 0xe0: the typed encoding follows; 0xe0 to 0xfb:
 raw bytes as a chunk; 0xfc to 0xff: a buffer breaking the invariants) where a
 chunk is a 32-bit big-endian length and the bytes. The argument types come
-from src/ffi/interface.hpp, so the seeds follow the interface table.
+from fuzz/operations.txt, which qsdk_iface derives from the interface table.
 
 Each operation gets representative accepted and refused argument sets. Files
 this script writes are named seed-*; anything else in a corpus folder (inputs
@@ -16,7 +16,6 @@ of past findings) is left alone. Run it from anywhere; it is deterministic.
 import hashlib
 import json
 import pathlib
-import re
 import struct
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
@@ -100,13 +99,9 @@ def argument(ty, value):
 
 
 def operations():
-    """[(name, [arg types])] in table order, read from the interface table."""
-    text = (ROOT / "src" / "ffi" / "interface.hpp").read_text()
-    body = text[text.index("inline constexpr std::array kOps"):text.index("// clang-format on")]
-    ops = []
-    for m in re.finditer(r'op\("([a-z0-9_]+)", \{(.*?)\},\s*Ty::', body, re.S):
-        ops.append((m.group(1), re.findall(r'\{"[a-z0-9_]+", Ty::(\w+)\}', m.group(2))))
-    return ops
+    """[(name, [arg types])] in table order, from the list qsdk_iface derives from the interface table."""
+    lines = (ROOT / "fuzz" / "operations.txt").read_text().splitlines()
+    return [(words[0], words[1:]) for words in (line.split() for line in lines if line.strip())]
 
 
 # --- representative values -----------------------------------------------------

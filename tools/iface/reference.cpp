@@ -198,9 +198,32 @@ std::string api_reference() {
   return out;
 }
 
+// The argument types as the table spells them: the seed generator encodes
+// each argument by its type, so it reads them here rather than from source.
+std::string_view table_type(Ty t) {
+  switch (t) {
+    case Ty::U8: return "U8";
+    case Ty::U64: return "U64";
+    case Ty::Bool: return "Bool";
+    case Ty::String: return "String";
+    case Ty::Bytes: return "Bytes";
+    case Ty::OptString: return "OptString";
+    case Ty::OptU64: return "OptU64";
+    case Ty::Deed: return "Deed";
+    case Ty::Claims: return "Claims";
+    case Ty::AppKey: return "AppKey";
+    case Ty::Pkce: return "Pkce";
+  }
+  return "?";
+}
+
 std::string operation_list() {
   std::string out;
-  for (const iface::Op& op : iface::kOps) out += std::string(op.name) + "\n";
+  for (const iface::Op& op : iface::kOps) {
+    out += op.name;
+    for (std::size_t i = 0; i < op.argc; ++i) out += " " + std::string(table_type(op.args[i].type));
+    out += "\n";
+  }
   return out;
 }
 

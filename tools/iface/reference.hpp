@@ -20,7 +20,7 @@ std::string metadata_block();
 
 std::string api_reference();
 
-// One operation name a line, in table order.
+// One operation a line, in table order: its name, then its argument types.
 std::string operation_list();
 
 }  // namespace qsdk::iface_tool
