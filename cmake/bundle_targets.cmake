@@ -26,8 +26,15 @@ endforeach()
 # The library, self-contained. --as-needed drops the shared Crypto++ and
 # libcrypto the core names once the archives have supplied every symbol;
 # --exclude-libs keeps the archives' symbols out of the dynamic table.
+# An archive supplies only symbols still undefined when the linker reaches
+# it, so the domain libraries come first, each before the ones it uses, and
+# the third-party archives after them all.
+set(QSDK_BUNDLE_LINK_ORDER ${QSDK_DOMAIN_FOLDERS})
+list(REVERSE QSDK_BUNDLE_LINK_ORDER)
+list(TRANSFORM QSDK_BUNDLE_LINK_ORDER PREPEND qsdk_)
 add_library(qsdk_bundle_library SHARED)
-target_link_libraries(qsdk_bundle_library PRIVATE qsdk_ffi qsdk_core ${QSDK_CRYPTOPP_ARCHIVE} ${QSDK_OPENSSL_ARCHIVE})
+target_link_libraries(qsdk_bundle_library PRIVATE qsdk_ffi ${QSDK_BUNDLE_LINK_ORDER} ${QSDK_CRYPTOPP_ARCHIVE}
+  ${QSDK_OPENSSL_ARCHIVE})
 qsdk_interface_library(qsdk_bundle_library)
 target_link_options(qsdk_bundle_library PRIVATE -Wl,--gc-sections -Wl,--as-needed -Wl,--exclude-libs,ALL)
 set_target_properties(qsdk_bundle_library PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bundle-link)
