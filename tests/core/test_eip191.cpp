@@ -2,13 +2,10 @@
 #include <rapidjson/document.h>
 #include <secp256k1.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "core/eip191.hpp"
 #include "core/hash.hpp"
 #include "curve_support.hpp"
+#include "testdata.hpp"
 
 namespace qsdk::core {
 namespace {
@@ -273,15 +270,7 @@ TEST(HexAs, DecoderMessageTakesTheNamedClass) {
 // The verification behind recovery agrees with every DER vector of the
 // low-s ("bitcoin") Wycheproof file; DER is read by libsecp256k1's parser.
 TEST(VerifyDigest, AgreesWithWycheproofBitcoinVectors) {
-  const std::filesystem::path file =
-      std::filesystem::path(QSDK_TESTDATA_DIR) / "wycheproof" / "ecdsa_secp256k1_sha256_bitcoin_test.json";
-  if (!std::filesystem::exists(file)) GTEST_SKIP() << "Wycheproof data not found at " << file;
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  rapidjson::Document doc;
-  doc.Parse(text.str().c_str());
-  ASSERT_FALSE(doc.HasParseError());
+  QSDK_LOAD_TESTDATA(doc, "wycheproof/ecdsa_secp256k1_sha256_bitcoin_test.json");
 
   int checked = 0;
   for (const auto& group : doc["testGroups"].GetArray()) {
