@@ -5,6 +5,7 @@
 #include "core/codec.hpp"
 #include "core/hash.hpp"
 #include "core/json.hpp"
+#include "core/text.hpp"
 #include "core/thumbprint.hpp"
 #include "testdata.hpp"
 
@@ -20,7 +21,7 @@ constexpr std::string_view kCanonical =
     R"("y":"eQP-EAi4vJmkGunpVii8ZPLxsgwtfp9Rd6PClNRGIpk"})";
 constexpr std::string_view kThumbprint = "0cebf1bc9880748a95588905b79843b42ba75cb174055e3e246bf87fe00b4a6d";
 
-std::string jwk(std::string_view members) { return "{" + std::string(members) + "}"; }
+std::string jwk(std::string_view members) { return cat("{", members, "}"); }
 
 TEST(Thumbprint, OwnKeyAgreesWithTheHandWrittenCanonicalText) {
   EXPECT_EQ(hex_encode(sha256(as_bytes(kCanonical))), kThumbprint);

@@ -49,7 +49,7 @@ std::string claims(std::uint64_t exp = 1000, std::string_view more = "") {
 // A token the second key signs, naming it by thumbprint.
 std::string token_by_b(std::string_view payload_json) { return B().token(header_with_kid(thumbprint(B())), payload_json); }
 
-std::string b64_error(std::string_view text) { return "jwt: base64: " + base64url_decode(text).error(); }
+std::string b64_error(std::string_view text) { return cat("jwt: base64: ", base64url_decode(text).error()); }
 std::string replace_segment(const std::string& jwt, int index, std::string_view segment) {
   const auto first = jwt.find('.'), second = jwt.find('.', first + 1);
   if (index == 0) return std::string(segment) + jwt.substr(first);

@@ -15,11 +15,13 @@ constexpr std::size_t kWidth = 100;
 
 // Appends the words wrapped at kWidth, every line indented by `indent`
 // spaces except the first, which continues after `first_column` characters.
+// Help text grows by append() rather than `"literal" + std::string`, which
+// GCC 12 at -O3 inlines into a false -Wrestrict.
 void wrap_words(std::string& out, const std::vector<std::string>& words, std::size_t indent, std::size_t first_column) {
   std::size_t column = first_column;
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (i > 0 && column + 1 + words[i].size() > kWidth) {
-      out += "\n" + std::string(indent, ' ');
+      out.append("\n").append(indent, ' ');
       column = indent;
     } else if (i > 0) {
       out += ' ';
@@ -85,7 +87,7 @@ std::vector<std::string> usage_items(const Command& cmd) {
   for (const Flag& flag : cmd.flags) {
     const Syntax syntax = syntax_of(flag.arg.type);
     std::string item = "--" + flag.name;
-    if (!syntax.placeholder.empty()) item += " " + std::string(syntax.placeholder);
+    if (!syntax.placeholder.empty()) item.append(" ").append(syntax.placeholder);
     items.push_back(syntax.required ? item : "[" + item + "]");
   }
   return items;
@@ -99,7 +101,8 @@ std::string command_help(const Command& cmd) {
   if (!cmd.flags.empty()) out += "\nFlags:\n";
   for (const Flag& flag : cmd.flags) {
     const Syntax syntax = syntax_of(flag.arg.type);
-    const std::string head = "  --" + flag.name + (syntax.placeholder.empty() ? "" : " " + std::string(syntax.placeholder));
+    std::string head = "  --" + flag.name;
+    if (!syntax.placeholder.empty()) head.append(" ").append(syntax.placeholder);
     out += head + std::string(head.size() < 30 ? 30 - head.size() : 1, ' ');
     wrap(out, std::string(syntax.meaning) + " (argument " + std::string(flag.arg.name) + ")", 30, 30);
   }
