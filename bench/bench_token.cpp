@@ -20,7 +20,10 @@ struct Scenario {
 
   Scenario() {
     jwks = R"({"keys":[)";
-    for (const auto& k : keys) jwks += (&k == keys ? "" : ",") + k.jwk(R"(,"use":"sig","alg":"ES256")");
+    for (const auto& k : keys) {
+      if (&k != keys) jwks += ',';
+      jwks += k.jwk(R"(,"use":"sig","alg":"ES256")");
+    }
     jwks += "]}";
     host::Status st;
     const std::string kid = host::take_text(QSDK_FN(issuer_key_id)(host::text(signer.jwk()), &st));

@@ -1,9 +1,11 @@
-// Access to the public conformance data kept beside the project.
+// Access to the public conformance data kept in tests/testdata. A conformance
+// suite without its data fails: a skipped suite would pass unnoticed.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
+#include <expected>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -19,19 +21,20 @@ inline std::optional<std::string> read(const std::string& relative) {
   return s.str();
 }
 
-// Parses a data file; the caller skips when it is absent.
-inline std::optional<rapidjson::Document> json(const std::string& relative) {
+// Parses a data file; the error says what is wrong with it and where.
+inline std::expected<rapidjson::Document, std::string> json(const std::string& relative) {
+  const std::string where = std::string(QSDK_TESTDATA_DIR) + "/" + relative;
   auto text = read(relative);
-  if (!text) return std::nullopt;
+  if (!text) return std::unexpected("conformance data " + where + " cannot be read");
   rapidjson::Document d;
   d.Parse(text->data(), text->size());
-  if (d.HasParseError()) return std::nullopt;
+  if (d.HasParseError()) return std::unexpected("conformance data " + where + " is not JSON");
   return d;
 }
 
 }  // namespace testdata
 
-#define QSDK_LOAD_TESTDATA_OR_SKIP(var, relative)                                                        \
-  auto var##_opt = ::testdata::json(relative);                                                           \
-  if (!var##_opt) GTEST_SKIP() << "conformance data " << (relative) << " not found under " << QSDK_TESTDATA_DIR; \
-  const rapidjson::Document& var = *var##_opt
+#define QSDK_LOAD_TESTDATA(var, relative)                 \
+  auto var##_loaded = ::testdata::json(relative);          \
+  if (!var##_loaded) FAIL() << var##_loaded.error();       \
+  const rapidjson::Document& var = *var##_loaded

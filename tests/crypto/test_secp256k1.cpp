@@ -2,13 +2,10 @@
 #include <rapidjson/document.h>
 #include <secp256k1.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "crypto/curve_support.hpp"
 #include "crypto/hash.hpp"
 #include "crypto/secp256k1.hpp"
+#include "testdata.hpp"
 
 namespace qsdk::core {
 namespace {
@@ -276,15 +273,7 @@ TEST(HexAs, DecoderMessageTakesTheNamedClass) {
 // needs recovery id 2 or 3, which the signature byte forms refuse.
 TEST(RecoverSignerKey, AgreesWithWycheproofBitcoinVectors) {
   constexpr int kLargeXNonce = 346;
-  const std::filesystem::path file =
-      std::filesystem::path(QSDK_TESTDATA_DIR) / "wycheproof" / "ecdsa_secp256k1_sha256_bitcoin_test.json";
-  if (!std::filesystem::exists(file)) GTEST_SKIP() << "Wycheproof data not found at " << file;
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  rapidjson::Document doc;
-  doc.Parse(text.str().c_str());
-  ASSERT_FALSE(doc.HasParseError());
+  QSDK_LOAD_TESTDATA(doc, "wycheproof/ecdsa_secp256k1_sha256_bitcoin_test.json");
 
   int checked = 0;
   for (const auto& group : doc["testGroups"].GetArray()) {

@@ -17,22 +17,22 @@
 
 namespace testjson {
 
+struct Member;
+
 struct Value {
   enum class Kind { Null, Bool, Number, String, Array, Object };
   Kind kind = Kind::Null;
   bool boolean = false;
   std::string text;  // a string's bytes, or a number's literal
   std::vector<Value> items;
-  std::vector<std::pair<std::string, Value>> members;
+  // std::vector may hold an incomplete type, std::pair may not: members are
+  // a struct of their own, complete only after Value.
+  std::vector<Member> members;
 
   bool is_null() const { return kind == Kind::Null; }
   bool is_string() const { return kind == Kind::String; }
   bool is_object() const { return kind == Kind::Object; }
-  const Value* get(std::string_view key) const {
-    for (const auto& [k, v] : members)
-      if (k == key) return &v;
-    return nullptr;
-  }
+  const Value* get(std::string_view key) const;
   // The member as text; empty when absent or not a string.
   std::string str(std::string_view key) const {
     const Value* v = get(key);
@@ -43,6 +43,17 @@ struct Value {
     return v != nullptr && v->kind == Kind::Bool && v->boolean;
   }
 };
+
+struct Member {
+  std::string key;
+  Value value;
+};
+
+inline const Value* Value::get(std::string_view key) const {
+  for (const Member& m : members)
+    if (m.key == key) return &m.value;
+  return nullptr;
+}
 
 class Reader {
  public:
@@ -90,7 +101,7 @@ class Reader {
       for (;;) {
         std::string key = string();
         expect(':');
-        v.members.emplace_back(std::move(key), value());
+        v.members.push_back(Member{std::move(key), value()});
         if (peek() == ',') {
           ++p_;
           continue;

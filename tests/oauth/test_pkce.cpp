@@ -11,7 +11,7 @@ namespace qsdk::core {
 namespace {
 
 TEST(Pkce, Rfc7636AppendixB) {
-  QSDK_LOAD_TESTDATA_OR_SKIP(doc, "rfc/rfc7636_appendix_b_pkce.json");
+  QSDK_LOAD_TESTDATA(doc, "rfc/rfc7636_appendix_b_pkce.json");
   Bytes octets;
   for (const auto& v : doc["random_octets"].GetArray()) octets.push_back(static_cast<std::uint8_t>(v.GetUint()));
   const std::string verifier = doc["code_verifier"].GetString();

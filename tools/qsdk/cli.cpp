@@ -15,11 +15,13 @@ constexpr std::size_t kWidth = 100;
 
 // Appends the words wrapped at kWidth, every line indented by `indent`
 // spaces except the first, which continues after `first_column` characters.
+// Help text grows by append() rather than `"literal" + std::string`, which
+// GCC 12 at -O3 inlines into a false -Wrestrict.
 void wrap_words(std::string& out, const std::vector<std::string>& words, std::size_t indent, std::size_t first_column) {
   std::size_t column = first_column;
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (i > 0 && column + 1 + words[i].size() > kWidth) {
-      out += "\n" + std::string(indent, ' ');
+      out.append("\n").append(indent, ' ');
       column = indent;
     } else if (i > 0) {
       out += ' ';
