@@ -1,6 +1,10 @@
 // The exported metadata symbols and checksum functions. Each blob is an
 // exact-size byte array with no terminator, kept in the static symbol table
 // as well, which is where a bindings generator looks for it.
+//
+// The public header declares them with an unknown bound for hosts; here they
+// are defined with their exact sizes, so that declaration is left out.
+#define QUORVEL_SDK_UNIFFI_DEFINING_METADATA
 #include "ffi/export.hpp"
 #include "ffi/metadata.hpp"
 

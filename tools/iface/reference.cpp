@@ -132,11 +132,16 @@ std::string header_block() {
          " * its nested form (u8: 1 byte; u64: 8 bytes big-endian; String: i32 big-endian length and UTF-8;\n"
          " * optional: tag byte 0 absent or 1 present, then the value). */\n";
   for (const iface::Record& r : iface::kRecords) out += record_comment(r);
-  out += "\n/* Interface metadata, read by the bindings generator from the library file, never at run time:\n";
-  for (const iface::Op& op : iface::kOps) out += " *   " + std::string(kMetaPrefix) + "FUNC_" + upper(op.name) + "\n";
-  for (const iface::Record& r : iface::kRecords) out += " *   " + std::string(kMetaPrefix) + "RECORD_" + upper(r.name) + "\n";
-  out += " *   " + std::string(kMetaPrefix) + "ERROR_" + upper(iface::kErrorName) + "\n";
-  out += " *   UNIFFI_META_NAMESPACE_QUORVEL_SDK_UNIFFI\n */\n\n";
+  // The metadata symbols are declared here with an unknown bound, as hosts see
+  // them; the one file that defines them with their exact sizes skips these.
+  out += "\n/* Interface metadata: byte arrays the bindings generator reads from the library file's symbol\n"
+         " * table, never at run time. */\n#ifndef QUORVEL_SDK_UNIFFI_DEFINING_METADATA\n";
+  const auto meta = [&out](const std::string& suffix) { out += "extern const uint8_t " + suffix + "[];\n"; };
+  for (const iface::Op& op : iface::kOps) meta(std::string(kMetaPrefix) + "FUNC_" + upper(op.name));
+  for (const iface::Record& r : iface::kRecords) meta(std::string(kMetaPrefix) + "RECORD_" + upper(r.name));
+  meta(std::string(kMetaPrefix) + "ERROR_" + upper(iface::kErrorName));
+  meta("UNIFFI_META_NAMESPACE_QUORVEL_SDK_UNIFFI");
+  out += "#endif\n\n";
   out += kEndMarker;
   return out;
 }
