@@ -44,6 +44,10 @@ SeqCheck check_sequence(std::string_view s, std::size_t i) {
 
 }  // namespace
 
+std::size_t utf8_sequence_length(std::string_view bytes, std::size_t at) {
+  return check_sequence(bytes, at).valid_len;
+}
+
 std::optional<std::string> utf8_error(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     // Texts are mostly ASCII: eight bytes at a time while no high bit is set.

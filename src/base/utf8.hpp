@@ -14,6 +14,11 @@ namespace qsdk::core {
 // "incomplete utf-8 byte sequence from index 5".
 std::optional<std::string> utf8_error(std::string_view bytes);
 
+// The length of the well-formed UTF-8 sequence (RFC 3629 section 4) that
+// starts at `at` (< bytes.size()), or 0 when the bytes there are ill-formed
+// or cut short by the end of the text.
+std::size_t utf8_sequence_length(std::string_view bytes, std::size_t at);
+
 // Appends the UTF-8 encoding of a scalar value.
 void append_utf8(std::string& out, char32_t cp);
 

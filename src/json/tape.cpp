@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 
 namespace qsdk::core::json {
 
@@ -273,32 +274,6 @@ class Scanner {
     return true;
   }
 
-  // The length of the well-formed UTF-8 sequence at `at`, or 0.
-  std::size_t utf8_sequence(std::size_t at) const noexcept {
-    const auto byte = [&](std::size_t k) { return at + k < s_.size() ? static_cast<unsigned char>(s_[at + k]) : 0u; };
-    const unsigned b0 = byte(0);
-    std::size_t width = 0;
-    unsigned lo = 0x80, hi = 0xbf;  // bounds on the second byte
-    if (b0 >= 0xc2 && b0 <= 0xdf) {
-      width = 2;
-    } else if (b0 >= 0xe0 && b0 <= 0xef) {
-      width = 3;
-      if (b0 == 0xe0) lo = 0xa0;
-      if (b0 == 0xed) hi = 0x9f;
-    } else if (b0 >= 0xf0 && b0 <= 0xf4) {
-      width = 4;
-      if (b0 == 0xf0) lo = 0x90;
-      if (b0 == 0xf4) hi = 0x8f;
-    } else {
-      return 0;
-    }
-    for (std::size_t k = 1; k < width; ++k) {
-      const unsigned b = byte(k);
-      if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xbf)) return 0;
-    }
-    return width;
-  }
-
   int hex4(std::size_t at) const noexcept {
     if (at > s_.size() || s_.size() - at < 4) return -1;
     int cp = 0;
@@ -332,7 +307,7 @@ class Scanner {
       const auto c = static_cast<unsigned char>(s_[p_]);
       if (c == '"') break;
       if (c >= 0x80) {
-        const std::size_t width = utf8_sequence(p_);
+        const std::size_t width = utf8_sequence_length(s_, p_);
         if (width == 0) return fail_here(Fault::InvalidEncoding, p_);
         p_ += width;
         continue;
