@@ -122,7 +122,8 @@ std::string header_block() {
   out += "\n/* Operations, in table order. Each contract lists the arguments, in brackets their format where the\n"
          " * type does not say it all, then the result and the refusals (SdkError, code 1) by message prefix. */\n";
   for (const iface::Op& op : iface::kOps) {
-    out += "\n" + c_comment(contract(op));
+    out += '\n';
+    out += c_comment(contract(op));
     out += c_declaration(op) + "\n";
   }
   out += "\n/* Checksums: one per operation, identifying its declared signature. */\n";
@@ -226,7 +227,7 @@ std::string operation_list() {
   std::string out;
   for (const iface::Op& op : iface::kOps) {
     out += op.name;
-    for (std::size_t i = 0; i < op.argc; ++i) out += " " + std::string(table_type(op.args[i].type));
+    for (std::size_t i = 0; i < op.argc; ++i) out.append(" ").append(table_type(op.args[i].type));
     out += "\n";
   }
   return out;
