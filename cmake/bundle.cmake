@@ -39,20 +39,34 @@ file(MAKE_DIRECTORY ${OUTPUT} ${DEBUG_DIR})
 
 # Each file is copied under the name the loader looks for: a dependency under
 # the name it was found by (its DT_NEEDED entry), the library under the name
-# hosts open.
-function(bundle_file source name)
+# hosts open. A hook may change the copy before its RUNPATH is set.
+function(copy_into_bundle source name)
   file(REAL_PATH ${source} real)
   file(COPY_FILE ${real} ${OUTPUT}/${name})
   file(CHMOD ${OUTPUT}/${name} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
        WORLD_READ WORLD_EXECUTE)
+endfunction()
+
+function(set_origin_runpath name)
   execute_process(COMMAND ${PATCHELF} --set-rpath $ORIGIN ${OUTPUT}/${name} COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 
+function(bundle_file source name)
+  copy_into_bundle(${source} ${name})
+  set_origin_runpath(${name})
+endfunction()
+
+# The debug information leaves before patchelf runs: patchelf may add a
+# segment for the longer RUNPATH, and objcopy, rewriting the file's layout
+# afterwards, can leave that segment's offset and address on different page
+# offsets, which the loader refuses ("ELF load command address/offset not
+# page-aligned"; seen with clang-built libraries).
 set(debug_file ${DEBUG_DIR}/libquorvel_sdk_uniffi.so.debug)
 execute_process(COMMAND ${OBJCOPY} --only-keep-debug ${LIBRARY} ${debug_file} COMMAND_ERROR_IS_FATAL ANY)
-bundle_file(${LIBRARY} libquorvel_sdk_uniffi.so)
+copy_into_bundle(${LIBRARY} libquorvel_sdk_uniffi.so)
 execute_process(COMMAND ${OBJCOPY} --strip-debug --add-gnu-debuglink=${debug_file} ${OUTPUT}/libquorvel_sdk_uniffi.so
                 COMMAND_ERROR_IS_FATAL ANY)
+set_origin_runpath(libquorvel_sdk_uniffi.so)
 
 foreach(file IN LISTS PROVIDED)
   get_filename_component(name ${file} NAME)
