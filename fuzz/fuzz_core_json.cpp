@@ -1,6 +1,8 @@
 // The JSON layer: the canonical text of any accepted value is a fixed point
-// (re-parsing it gives the same value and the same text), and the capability
-// forms (grant lists, links, chains) settle after one write.
+// (re-parsing it gives the same value and the same text), the capability
+// forms (grant lists, links, chains) settle after one write, and reading a
+// text straight into its canonical form gives what parsing and writing give,
+// failures and their positions included.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,8 +23,14 @@ namespace json = qsdk::core::json;
 
 void check_value(std::string_view text) {
   const auto value = json::parse(text);
-  if (!value) return;
+  const auto direct = json::canonical_text<json::Value>(text);
+  if (value.has_value() != direct.has_value()) violated("canonical reading disagrees with parsing", text);
+  if (!value) {
+    if (value.error() != direct.error()) violated("canonical reading fails otherwise", direct.error());
+    return;
+  }
   const std::string canonical = json::to_text(*value);
+  if (*direct != canonical) violated("canonical reading writes otherwise", *direct);
   const auto again = json::parse(canonical);
   if (!again) violated("canonical text refused", canonical);
   if (!(*again == *value)) violated("canonical text reads back as another value", canonical);
@@ -31,13 +39,17 @@ void check_value(std::string_view text) {
 
 // parse -> write -> parse -> write: the second text equals the first, and the
 // value read back equals the value first read.
-template <class Parse, class Write>
-void check_form(std::string_view text, Parse parse, Write write, const char* what) {
+template <class Parse, class Write, class Canonical>
+void check_form(std::string_view text, Parse parse, Write write, Canonical canonical_of, const char* what) {
   const auto first = parse(text);
+  const auto direct = canonical_of(text);
+  if (first.has_value() != direct.has_value()) violated(what, "canonical reading disagrees with parsing");
   if (!first) {
     if (first.error().kind() != core::ErrorKind::Input) violated(what, "refusal of another class than input");
+    if (first.error().text() != direct.error().text()) violated(what, direct.error().text());
     return;
   }
+  if (*direct != write(*first)) violated(what, *direct);
   const std::string canonical = write(*first);
   const auto second = parse(canonical);
   if (!second) violated(what, canonical);
@@ -50,8 +62,9 @@ void check_form(std::string_view text, Parse parse, Write write, const char* wha
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   check_value(text);
-  check_form(text, core::parse_grant_list, core::write_grant_list, "grant list");
-  check_form(text, core::parse_delegation, core::write_delegation, "delegation link");
-  check_form(text, core::parse_delegation_chain, core::write_delegation_chain, "delegation chain");
+  check_form(text, core::parse_grant_list, core::write_grant_list, core::canonical_grant_list, "grant list");
+  check_form(text, core::parse_delegation, core::write_delegation, core::canonical_delegation, "delegation link");
+  check_form(text, core::parse_delegation_chain, core::write_delegation_chain, core::canonical_delegation_chain,
+             "delegation chain");
   return 0;
 }

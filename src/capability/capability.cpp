@@ -59,9 +59,11 @@ Delegation delegate(Delegation link, ByteView signature, std::optional<std::stri
 Digest32 parent_ref_hash(const ParentRef& parent) {
   struct Input {
     Digest32 operator()(const RootId& root) const { return sha256(as_bytes(root.id)); }
-    Digest32 operator()(const Delegation& link) const { return sha256(as_bytes(write_delegation(link))); }
+    Digest32 operator()(const Delegation& link) const { return link_parent_ref_hash(write_delegation(link)); }
   };
   return std::visit(Input{}, parent);
 }
+
+Digest32 link_parent_ref_hash(std::string_view canonical_link) { return sha256(as_bytes(canonical_link)); }
 
 }  // namespace qsdk::core

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -75,5 +76,7 @@ using ParentRef = std::variant<RootId, Delegation>;
 
 // SHA-256 of the identity text's bytes, or of the link's canonical JSON.
 Digest32 parent_ref_hash(const ParentRef& parent);
+// The same for a link already in its canonical text.
+Digest32 link_parent_ref_hash(std::string_view canonical_link);
 
 }  // namespace qsdk::core

@@ -18,6 +18,12 @@ Result<std::vector<Grant>> parse_grant_list(std::string_view text);
 Result<Delegation> parse_delegation(std::string_view text);
 Result<std::vector<Delegation>> parse_delegation_chain(std::string_view text);
 
+// The canonical text of what the parser above reads, or its failure, without
+// holding the values: what a deed carries and a parent reference hashes.
+Result<std::string> canonical_grant_list(std::string_view text);
+Result<std::string> canonical_delegation(std::string_view text);
+Result<std::string> canonical_delegation_chain(std::string_view text);
+
 // Writing cannot fail: the form is fully determined by the value.
 std::string write_grant_list(const std::vector<Grant>& grants);
 std::string write_delegation(const Delegation& link);

@@ -35,9 +35,9 @@ Result<Bytes> parse_wallet_signature(std::string_view text) {
   return decode_hex_as(ErrorKind::Input, strip_one_0x(text));
 }
 
-Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain) {
-  token.grants = std::move(grants);
-  token.delegations = std::move(chain);
+Deed mint_capability_deed(Deed token, std::string canonical_grants, std::string canonical_chain) {
+  token.grants = std::move(canonical_grants);
+  token.delegations = std::move(canonical_chain);
   return token;
 }
 

@@ -18,9 +18,9 @@ namespace qsdk::core {
 inline constexpr std::uint8_t kDeedVersion = 1;
 
 // What every deed carries, whatever form its capability lists take: the
-// core holds them parsed (Deed), the boundary as JSON text (the ffi's
-// DeedRecord). Both extend these terms, so a conversion copies them whole and
-// names only the two lists.
+// core holds them as their canonical texts (Deed), the boundary as the JSON
+// texts a host gave (the ffi's DeedRecord). Both extend these terms, so a
+// conversion copies them whole and names only the two lists.
 struct DeedTerms {
   std::uint8_t v = kDeedVersion;
   std::string mode;
@@ -42,9 +42,11 @@ struct DeedTerms {
   bool operator==(const DeedTerms&) const = default;
 };
 
+// A deed only carries its grant list and delegation chain, so it holds
+// them as the canonical texts that capability_json.hpp reads them into.
 struct Deed : DeedTerms {
-  std::optional<std::vector<Grant>> grants;
-  std::optional<std::vector<Delegation>> delegations;
+  std::optional<std::string> grants;
+  std::optional<std::string> delegations;
 
   bool operator==(const Deed&) const = default;
 };
@@ -71,9 +73,10 @@ Result<Address> parse_wallet_address(std::string_view text);
 // Signature bytes of any length, including none; they are not interpreted.
 Result<Bytes> parse_wallet_signature(std::string_view text);
 
-// Attaches a grant list and a delegation chain to a deed of any mode,
-// replacing whatever it carried. Nothing is signed or checked: the identity
-// proof stays valid and each link carries its own signature.
-Deed mint_capability_deed(Deed token, std::vector<Grant> grants, std::vector<Delegation> chain);
+// Attaches a grant list and a delegation chain, each as its canonical text,
+// to a deed of any mode, replacing whatever it carried. Nothing is signed or
+// checked: the identity proof stays valid and each link carries its own
+// signature.
+Deed mint_capability_deed(Deed token, std::string canonical_grants, std::string canonical_chain);
 
 }  // namespace qsdk::core

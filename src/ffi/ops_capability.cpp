@@ -111,9 +111,9 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_parent_ref_hash_link(Ru
   return ffi::run<QSDK_OP(parent_ref_hash_link)>(
       status,
       [](const std::string& parent_link_json) -> core::Result<std::string> {
-        auto link = core::parse_delegation(parent_link_json);
+        auto link = core::canonical_delegation(parent_link_json);
         if (!link) return std::unexpected(link.error());
-        return core::hex_encode(core::parent_ref_hash(std::move(*link)));
+        return core::hex_encode(core::link_parent_ref_hash(*link));
       },
       parent_link_json);
 }
@@ -129,9 +129,9 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_capability_deed(Ru
          const std::string& delegation_chain_json) -> core::Result<core::Deed> {
         auto token = ffi::from_record(base_deed);
         if (!token) return std::unexpected(token.error());
-        auto grants = core::parse_grant_list(grants_json);
+        auto grants = core::canonical_grant_list(grants_json);
         if (!grants) return std::unexpected(grants.error());
-        auto chain = core::parse_delegation_chain(delegation_chain_json);
+        auto chain = core::canonical_delegation_chain(delegation_chain_json);
         if (!chain) return std::unexpected(chain.error());
         return core::mint_capability_deed(std::move(*token), std::move(*grants), std::move(*chain));
       },

@@ -36,106 +36,72 @@ std::string quoted(std::string_view s) {
 
 }  // namespace
 
-const Token* Cursor::begin_value() {
-  const Token& t = tape_[pos_];
-  switch (t.kind) {
+// What begin_value does not take inline: failures, and tokens where no
+// value stands.
+const Token* Cursor::begin_other_value() {
+  switch (peek().kind) {
     case Tok::Fail:
       fail_syntax();
       return nullptr;
-    case Tok::Number:
-      ++pos_;
-      return take_number(t);
     case Tok::FaultyString:
-      ++pos_;
-      fail_at(t.text.offset, "lone leading surrogate in hex escape");
+      consume();
+      fail_at(taken_.text.offset, "lone leading surrogate in hex escape");
       return nullptr;
-    case Tok::Key:
-    case Tok::EndObject:
-    case Tok::EndArray:
-    case Tok::End:
+    default:
       // A decoder asked for a value where the text has none: a decoder fault.
       fail_at(start_of_next(), "expected value");
       return nullptr;
-    default:
-      ++pos_;
-      return &t;
   }
 }
 
 // A negative integer beyond the doubles' range fails only where it is held
 // as a double, not where its sign alone refuses it.
-const Token* Cursor::take_number(const Token& t) {
-  number_text_ = tape_.spelling(t);
-  const Number n = read_number(number_text_, (t.flags & kIntegral) != 0);
-  number_ = t;
+const Token* Cursor::take_number() {
+  number_text_ = tokens_.spelling(taken_);
+  const Number n = read_number(number_text_, (taken_.flags & kIntegral) != 0);
   switch (n.kind) {
-    case Number::Kind::U64: number_.kind = Tok::U64; number_.u = n.u; break;
-    case Number::Kind::I64: number_.kind = Tok::I64; number_.i = n.i; break;
-    case Number::Kind::F64: number_.kind = Tok::F64; number_.d = n.d; break;
-    case Number::Kind::NegativeInteger: number_.kind = Tok::NegativeInteger; number_.d = n.d; break;
+    case Number::Kind::U64: taken_.kind = Tok::U64; taken_.u = n.u; break;
+    case Number::Kind::I64: taken_.kind = Tok::I64; taken_.i = n.i; break;
+    case Number::Kind::F64: taken_.kind = Tok::F64; taken_.d = n.d; break;
+    case Number::Kind::NegativeInteger: taken_.kind = Tok::NegativeInteger; taken_.d = n.d; break;
     case Number::Kind::OutOfRange:
-      out_of_range();
+      fail_out_of_range();
       return nullptr;
   }
-  return &number_;
+  return &taken_;
 }
 
 // Reported at the number's first byte.
-bool Cursor::out_of_range() {
-  return fail_at(static_cast<std::size_t>(number_text_.data() - tape_.source().data()), "number out of range");
+bool Cursor::fail_out_of_range() {
+  return fail_at(static_cast<std::size_t>(number_text_.data() - tokens_.source().data()), "number out of range");
 }
 
-Cursor::Step Cursor::next_member(std::string_view& name) {
-  const Token& t = tape_[pos_];
-  if (t.kind == Tok::EndObject) {
-    ++pos_;
-    return Step::Closed;
-  }
-  if (t.kind == Tok::Key) {
-    ++pos_;
-    name = tape_.text(t);
-    return Step::Item;
-  }
-  fail_syntax();
-  return Step::Failed;
-}
-
-Cursor::Step Cursor::next_element() {
-  const Token& t = tape_[pos_];
-  if (t.kind == Tok::EndArray) {
-    ++pos_;
-    return Step::Closed;
-  }
-  if (t.kind == Tok::Fail) {
-    fail_syntax();
-    return Step::Failed;
-  }
-  return Step::Item;
-}
-
+// Walks the value's tokens, counting open containers; the tokeniser has
+// checked their grammar, and nothing in them is taken.
 bool Cursor::skip_value() {
-  const Token& t = tape_[pos_];
-  switch (t.kind) {
-    case Tok::Fail: return fail_syntax();
-    case Tok::BeginObject:
-    case Tok::BeginArray:
-      // A container that never closed ends the tape with its failure.
-      if (t.container.close == 0) {
-        while (tape_[pos_].kind != Tok::Fail) ++pos_;
-        return fail_syntax();
-      }
-      pos_ = t.container.close + 1;
-      return true;
-    default:
-      ++pos_;
-      return true;
-  }
+  std::size_t open = 0;
+  do {
+    switch (peek().kind) {
+      case Tok::Fail: return fail_syntax();
+      case Tok::BeginObject:
+      case Tok::BeginArray: ++open; break;
+      case Tok::EndObject:
+      case Tok::EndArray:
+        if (open == 0) return fail_at(start_of_next(), "expected value");
+        --open;
+        break;
+      case Tok::End: return fail_at(start_of_next(), "expected value");
+      default: break;
+    }
+    consume();
+  } while (open != 0);
+  return true;
 }
 
 bool Cursor::finish() {
-  const Token& t = tape_[pos_];
-  if (t.kind == Tok::End) return true;
-  if (t.kind == Tok::Fail) return fail_syntax();
+  const Tok kind = peek().kind;
+  if (kind == Tok::End) return true;
+  if (kind == Tok::Fail) return fail_syntax();
   return fail_trailing();
 }
 
@@ -144,7 +110,7 @@ bool Cursor::build(const Token& first, Value& out) {
   const Token* t = &first;
   Value* slot = &out;
   for (;;) {
-    if (t->kind == Tok::NegativeInteger && !std::isfinite(t->d)) return out_of_range();
+    if (t->kind == Tok::NegativeInteger && !std::isfinite(t->d)) return fail_out_of_range();
     switch (t->kind) {
       case Tok::Null: *slot = nullptr; break;
       case Tok::False: *slot = false; break;
@@ -153,21 +119,15 @@ bool Cursor::build(const Token& first, Value& out) {
       case Tok::I64: *slot = t->i; break;
       case Tok::F64:
       case Tok::NegativeInteger: *slot = t->d; break;
-      case Tok::String: *slot = std::string(tape_.text(*t)); break;
-      case Tok::BeginArray: {
-        Array a;
-        a.reserve(t->container.count);
-        *slot = std::move(a);
+      case Tok::String: *slot = std::string(tokens_.text(*t)); break;
+      case Tok::BeginArray:
+        *slot = Array();
         open.push_back(slot);
         break;
-      }
-      case Tok::BeginObject: {
-        Object o;
-        o.reserve(t->container.count);
-        *slot = std::move(o);
+      case Tok::BeginObject:
+        *slot = Object();
         open.push_back(slot);
         break;
-      }
       default: return fail_at(t->end, "expected value");
     }
     slot = nullptr;
@@ -198,24 +158,24 @@ bool Cursor::build(const Token& first, Value& out) {
 }
 
 bool Cursor::fail_syntax() {
-  const Token& t = tape_[pos_];
-  return fail_at(t.end, tape_.failure());
+  const Token& t = peek();
+  return fail_at(t.end, tokens_.failure());
 }
 
 bool Cursor::fail_at(std::size_t offset, std::string message) {
-  if (error_.empty()) error_ = message + position_suffix(tape_.source(), offset);
+  if (error_.empty()) error_ = message + position_suffix(tokens_.source(), offset);
   return false;
 }
 
 bool Cursor::fail_here(std::string message) {
-  const std::size_t last = pos_ == 0 ? 0 : tape_[pos_ - 1].end - 1;
+  const std::size_t last = consumed_ ? taken_.end - 1 : 0;
   return fail_at(last, std::move(message));
 }
 
 bool Cursor::fail_trailing() { return fail_at(start_of_next(), "trailing characters"); }
 
 bool Cursor::invalid_type(const Token& found, std::string_view expected) {
-  if (found.kind == Tok::NegativeInteger && !std::isfinite(found.d)) return out_of_range();
+  if (found.kind == Tok::NegativeInteger && !std::isfinite(found.d)) return fail_out_of_range();
   return fail_here(cat("invalid type: ", describe(found), ", expected ", expected));
 }
 
@@ -234,7 +194,7 @@ std::string Cursor::describe(const Token& t) const {
     case Tok::I64: return cat("integer `", t.i, "`");
     case Tok::F64:
     case Tok::NegativeInteger: return cat("floating point `", fixed_notation(t.d), "`");
-    case Tok::String: return cat("string ", quoted(tape_.text(t)));
+    case Tok::String: return cat("string ", quoted(tokens_.text(t)));
     case Tok::BeginArray: return "sequence";
     case Tok::BeginObject: return "map";
     default: return "unexpected token";
@@ -242,8 +202,8 @@ std::string Cursor::describe(const Token& t) const {
 }
 
 std::size_t Cursor::start_of_next() const {
-  const std::string_view s = tape_.source();
-  std::size_t o = pos_ == 0 ? 0 : tape_[pos_ - 1].end;
+  const std::string_view s = tokens_.source();
+  std::size_t o = consumed_ ? taken_.end : 0;
   const auto skip_space = [&] {
     while (o < s.size() && is_json_space(s[o])) ++o;
   };

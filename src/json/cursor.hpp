@@ -1,13 +1,13 @@
-// Cursor: walks a tape for the decoders, takes values off it (converting
-// numbers and judging strings then) and records the first failure with its
-// position.
+// Cursor: walks a text's tokens for the decoders, takes values off it
+// (converting numbers and judging strings then) and records the first failure
+// with its position.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "json/tape.hpp"
+#include "json/tokeniser.hpp"
 #include "json/value.hpp"
 
 namespace qsdk::core::json {
@@ -16,10 +16,22 @@ class Cursor {
  public:
   enum class Step { Item, Closed, Failed };
 
-  explicit Cursor(const Tape& tape) noexcept : tape_(tape) {}
+  explicit Cursor(std::string_view text) : tokens_(text) {}
 
-  const Token& peek() const noexcept { return tape_[pos_]; }
-  std::string_view text(const Token& t) const noexcept { return tape_.text(t); }
+  // The next token, not consumed.
+  const Token& peek() {
+    if (!ahead_) {
+      next_ = tokens_.next();
+      ahead_ = true;
+    }
+    return next_;
+  }
+  // A String's or Key's text; valid until the cursor reads the next token,
+  // unless it is a view into the source text, which lasts as long as that.
+  std::string_view text(const Token& t) const noexcept { return tokens_.text(t); }
+  // The token taken last, and the spelling of the number taken last.
+  const Token& taken() const noexcept { return taken_; }
+  std::string_view number_spelling() const noexcept { return number_text_; }
 
   // Consumes the first token of the next value; nullptr after recording the
   // failure when the text fails there. A number comes back converted (U64,
@@ -32,7 +44,7 @@ class Cursor {
   // Inside an array: reports whether another element follows (Item, nothing
   // consumed) or consumes the closing bracket (Closed).
   Step next_element();
-  // Skips one whole value, which the tape has found well formed.
+  // Skips one whole value, checking its grammar only.
   bool skip_value();
   // After the root value: the text must end here.
   bool finish();
@@ -40,12 +52,14 @@ class Cursor {
   bool build(const Token& first, Value& out);
 
   // Failure recorders; each returns false so decoders can `return c.fail...`.
-  bool fail_syntax();                        // the tape's own failure
+  bool fail_syntax();                        // the tokeniser's own failure, at the next token
   bool fail_at(std::size_t offset, std::string message);
   bool fail_here(std::string message);       // at the last byte consumed
   bool fail_trailing();                      // at the start of the next token
   bool invalid_type(const Token& found, std::string_view expected);
   bool invalid_value(const Token& found, std::string_view expected);
+  // The number just taken cannot be held: its magnitude is beyond the doubles'.
+  bool fail_out_of_range();
 
   bool failed() const noexcept { return !error_.empty(); }
   // The first failure: its message and " at line {l} column {c}".
@@ -54,14 +68,68 @@ class Cursor {
  private:
   std::string describe(const Token& t) const;
   std::size_t start_of_next() const;
-  const Token* take_number(const Token& t);
-  bool out_of_range();
+  // The token ahead becomes the taken one; its text stays valid until the
+  // next peek.
+  const Token& consume() {
+    taken_ = peek();
+    ahead_ = false;
+    consumed_ = true;
+    return taken_;
+  }
+  const Token* take_number();
+  const Token* begin_other_value();
 
-  const Tape& tape_;
-  std::size_t pos_ = 0;
-  Token number_;                 // the last number taken, converted
-  std::string_view number_text_; // and its spelling
+  Tokeniser tokens_;
+  Token next_;          // the token ahead, when ahead_
+  bool ahead_ = false;
+  Token taken_;         // the last token consumed; numbers converted
+  bool consumed_ = false;
+  std::string_view number_text_;  // the last number's spelling
   std::string error_;
 };
+
+// The common steps are inline: every token of a text passes through them.
+
+inline const Token* Cursor::begin_value() {
+  switch (peek().kind) {
+    case Tok::Number:
+      consume();
+      return take_number();
+    case Tok::Null:
+    case Tok::False:
+    case Tok::True:
+    case Tok::String:
+    case Tok::BeginObject:
+    case Tok::BeginArray: return &consume();
+    default: return begin_other_value();
+  }
+}
+
+inline Cursor::Step Cursor::next_member(std::string_view& name) {
+  const Tok kind = peek().kind;
+  if (kind == Tok::Key) {
+    name = tokens_.text(consume());
+    return Step::Item;
+  }
+  if (kind == Tok::EndObject) {
+    consume();
+    return Step::Closed;
+  }
+  fail_syntax();
+  return Step::Failed;
+}
+
+inline Cursor::Step Cursor::next_element() {
+  const Tok kind = peek().kind;
+  if (kind == Tok::EndArray) {
+    consume();
+    return Step::Closed;
+  }
+  if (kind == Tok::Fail) {
+    fail_syntax();
+    return Step::Failed;
+  }
+  return Step::Item;
+}
 
 }  // namespace qsdk::core::json

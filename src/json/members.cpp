@@ -25,7 +25,7 @@ bool read_string_members(Cursor& c, std::span<const std::string_view> names, std
     if (c.peek().kind == Tok::String || c.peek().kind == Tok::FaultyString) {
       const Token* t = c.begin_value();
       if (t == nullptr) return false;
-      slot = c.text(*t);
+      slot.emplace(c.text(*t));
       return true;
     }
     slot.reset();  // a later occurrence of another type hides an earlier string

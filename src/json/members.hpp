@@ -1,26 +1,26 @@
 // A lean reading of JSON for the token path: only a few string members of an
 // object are wanted (a header's alg and kid, a key's kid, kty, crv, x and y),
-// so they are picked straight off the tape as views instead of building the
-// whole value. The text must still be one well-formed JSON value, and a
+// so they are picked straight off the text instead of building the whole
+// value. The text must still be one well-formed JSON value, and a
 // failure reads as json::parse reports the same fault (the members it skips
 // are only checked for grammar, so it fails on fewer texts).
 #pragma once
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "json/cursor.hpp"
 
 namespace qsdk::core::json {
 
-using StringSlot = std::optional<std::string_view>;
+using StringSlot = std::optional<std::string>;
 
 // Reads the next value. When it is an object, out[i] becomes the last
 // occurrence of the member names[i] if that occurrence is a JSON string, and
 // stays empty if it is of another type or missing; every other member is
-// skipped. A value that is not an object has no members. The views point
-// into the cursor's tape. Returns false, with the cursor's error set, when
+// skipped. A value that is not an object has no members. Returns false, with the cursor's error set, when
 // the text fails.
 bool read_string_members(Cursor& c, std::span<const std::string_view> names, std::span<StringSlot> out);
 

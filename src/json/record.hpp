@@ -8,7 +8,8 @@
 //   };
 //
 // after which json::parse_as<Grant>(text) and json::to_text(grant) work, as do
-// lists, optionals and nested records of it.
+// lists, optionals and nested records of it; json::canonical_text<Grant>(text)
+// gives the canonical text of what parse_as would read, without building it.
 #pragma once
 
 #include <algorithm>
@@ -27,7 +28,7 @@
 
 #include "base/text.hpp"
 #include "json/cursor.hpp"
-#include "json/tape.hpp"
+#include "json/transcribe.hpp"
 #include "json/value.hpp"
 #include "json/writer.hpp"
 
@@ -39,9 +40,26 @@ namespace qsdk::core::json {
 // objects and values, and every type with a Record declaration. A custom
 // codec (for a member with its own text form) provides the same two
 // functions and is named in the member's field declaration.
+//
+// A codec may also transcribe: read a value and write its canonical form in
+// one pass, failing exactly where decode fails and writing exactly what
+// encode would write. Where a codec does not, transcribing decodes and
+// encodes.
 
 template <class T>
 struct Codec;
+
+template <class C, class M>
+bool transcribe_with(Cursor& c, Writer& w) {
+  if constexpr (requires { C::transcribe(c, w); }) {
+    return C::transcribe(c, w);
+  } else {
+    M value{};
+    if (!C::decode(c, value)) return false;
+    C::encode(w, value);
+    return true;
+  }
+}
 
 template <class T>
 struct Record;  // specialised per record type: name and fields
@@ -96,6 +114,13 @@ struct Codec<std::string> {
     return true;
   }
   static void encode(Writer& w, const std::string& v) { write_string(w, v); }
+  static bool transcribe(Cursor& c, Writer& w) {
+    const Token* t = c.begin_value();
+    if (t == nullptr) return false;
+    if (t->kind != Tok::String) return c.invalid_type(*t, expecting());
+    write_taken_text(c, w, *t);
+    return true;
+  }
 };
 
 template <>
@@ -113,6 +138,12 @@ struct Codec<std::uint64_t> {
     return c.invalid_type(*t, expecting());
   }
   static void encode(Writer& w, std::uint64_t v) { write_number(w, v); }
+  static bool transcribe(Cursor& c, Writer& w) {
+    std::uint64_t v = 0;
+    if (!decode(c, v)) return false;
+    w.put(c.number_spelling());  // an integer's JSON spelling is its canonical form
+    return true;
+  }
 };
 
 template <>
@@ -146,6 +177,14 @@ struct Codec<std::optional<T>> {
     if (v) Codec<T>::encode(w, *v);
     else w.put("null");
   }
+  static bool transcribe(Cursor& c, Writer& w) {
+    if (c.peek().kind == Tok::Null) {
+      c.begin_value();
+      w.put("null");
+      return true;
+    }
+    return transcribe_with<Codec<T>, T>(c, w);
+  }
 };
 
 template <class T>
@@ -155,7 +194,6 @@ struct Codec<std::vector<T>> {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
     if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting());
-    out.reserve(out.size() + t->container.count);
     for (;;) {
       switch (c.next_element()) {
         case Cursor::Step::Failed: return false;
@@ -173,6 +211,21 @@ struct Codec<std::vector<T>> {
     }
     w.put(']');
   }
+  static bool transcribe(Cursor& c, Writer& w) {
+    const Token* t = c.begin_value();
+    if (t == nullptr) return false;
+    if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting());
+    w.put('[');
+    for (bool first = true;; first = false) {
+      switch (c.next_element()) {
+        case Cursor::Step::Failed: return false;
+        case Cursor::Step::Closed: w.put(']'); return true;
+        case Cursor::Step::Item: break;
+      }
+      if (!first) w.put(',');
+      if (!transcribe_with<Codec<T>, T>(c, w)) return false;
+    }
+  }
 };
 
 // Any JSON value: repeated member names keep the last value.
@@ -184,6 +237,7 @@ struct Codec<Value> {
     return t != nullptr && c.build(*t, out);
   }
   static void encode(Writer& w, const Value& v) { write(w, v); }
+  static bool transcribe(Cursor& c, Writer& w) { return transcribe_value(c, w); }
 };
 
 template <>
@@ -199,6 +253,7 @@ struct Codec<Object> {
     return true;
   }
   static void encode(Writer& w, const Object& v) { write(w, v); }
+  static bool transcribe(Cursor& c, Writer& w) { return transcribe_object(c, w, expecting()); }
 };
 
 namespace detail {
@@ -247,6 +302,41 @@ struct Codec<T> {
     w.put('}');
   }
 
+  // The object form member by member; the positional form, which is rare,
+  // through the record itself.
+  static bool transcribe(Cursor& c, Writer& w) {
+    if (c.peek().kind == Tok::BeginArray) {
+      T v{};
+      if (!decode(c, v)) return false;
+      encode(w, v);
+      return true;
+    }
+    const Token* t = c.begin_value();
+    if (t == nullptr) return false;
+    if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting());
+    MemberOrder members(w);
+    std::array<bool, kCount> seen{};
+    for (;;) {
+      std::string_view name;
+      switch (c.next_member(name)) {
+        case Cursor::Step::Failed: return false;
+        case Cursor::Step::Closed:
+          if (!check_required(c, seen)) return false;
+          members.close();
+          return true;
+        case Cursor::Step::Item: break;
+      }
+      const std::size_t index = index_of(name);
+      if (index == kCount) {
+        if (!c.skip_value()) return false;
+        continue;
+      }
+      if (seen[index]) return c.fail_here(cat("duplicate field `", name, "`"));
+      seen[index] = true;
+      if (!transcribe_at(c, w, members, index, std::make_index_sequence<kCount>{})) return false;
+    }
+  }
+
  private:
   static constexpr auto names() {
     return std::apply([](const auto&... f) { return std::array<std::string_view, kCount>{f.name...}; }, fields);
@@ -267,8 +357,7 @@ struct Codec<T> {
         case Cursor::Step::Closed: return check_required(c, seen);
         case Cursor::Step::Item: break;
       }
-      std::size_t index = 0;
-      while (index < kCount && !detail::same_name(kNames[index], name)) ++index;
+      const std::size_t index = index_of(name);
       if (index == kCount) {
         if (!c.skip_value()) return false;
         continue;
@@ -277,6 +366,45 @@ struct Codec<T> {
       seen[index] = true;
       if (!decode_at(c, out, index, std::make_index_sequence<kCount>{})) return false;
     }
+  }
+
+  static std::size_t index_of(std::string_view name) {
+    std::size_t index = 0;
+    while (index < kCount && !detail::same_name(kNames[index], name)) ++index;
+    return index;
+  }
+
+  template <std::size_t... I>
+  static bool transcribe_at(Cursor& c, Writer& w, MemberOrder& members, std::size_t index,
+                            std::index_sequence<I...>) {
+    bool ok = false;
+    (void)((index == I && (ok = transcribe_field(c, w, members, I, std::get<I>(fields)), true)) || ...);
+    return ok;
+  }
+
+  // A member that may be absent is left out when it was written as its
+  // default would be, as encode leaves out a member equal to its default.
+  template <class F>
+  static bool transcribe_field(Cursor& c, Writer& w, MemberOrder& members, std::size_t index, const F& f) {
+    members.begin(index, f.name);
+    const std::size_t value = w.size();
+    if (!transcribe_with<typename F::Codec, typename F::Member>(c, w)) return false;
+    if (!f.required && written_as_default<F>(w, value)) members.drop();
+    else members.end();
+    return true;
+  }
+
+  template <class F>
+  static bool written_as_default(const Writer& w, std::size_t value) {
+    if constexpr (IsOptional<typename F::Member>::value && std::is_same_v<typename F::Codec, Codec<typename F::Member>>)
+      return w.wrote_since(value, "null");  // how an absent optional is written
+    if constexpr (requires { F::Codec::kDefaultText; }) return w.wrote_since(value, F::Codec::kDefaultText);
+    std::string default_text;  // short: 0, "" or the like
+    {
+      Writer dw(default_text);
+      F::Codec::encode(dw, typename F::Member{});
+    }
+    return w.wrote_since(value, default_text);
   }
 
   template <std::size_t... I>
@@ -347,14 +475,29 @@ using Parsed = std::expected<T, std::string>;
 // Reads exactly one T from `text`; only white space may follow it.
 template <class T>
 Parsed<T> parse_as(std::string_view text) {
-  const Tape tape(text);
-  Cursor c(tape);
+  Cursor c(text);
   T out{};
   if (Codec<T>::decode(c, out) && c.finish()) return out;
   return std::unexpected(c.error());
 }
 
 inline Parsed<Value> parse(std::string_view text) { return parse_as<Value>(text); }
+
+// The canonical text of the T in `text`: to_text(*parse_as<T>(text)), or its
+// failure, in one pass and without holding the T.
+template <class T>
+Parsed<std::string> canonical_text(std::string_view text) {
+  Cursor c(text);
+  std::string out;
+  out.reserve(text.size());  // canonical texts are seldom longer
+  bool ok = false;
+  {
+    Writer w(out);
+    ok = transcribe_with<Codec<T>, T>(c, w) && c.finish();
+  }
+  if (ok) return out;
+  return std::unexpected(c.error());
+}
 
 template <class T>
 std::string to_text(const T& v) {

@@ -41,6 +41,31 @@ class Writer {
     used_ = 0;
   }
 
+  // Everything written so far, counted from the start of the target.
+  std::size_t size() const noexcept { return out_.size() + used_; }
+  // Forgets what was written after the first `size` bytes.
+  void truncate(std::size_t size) {
+    if (size >= out_.size()) {
+      used_ = size - out_.size();
+    } else {
+      out_.resize(size);
+      used_ = 0;
+    }
+  }
+  // Whether exactly `text` was written from offset `from` on.
+  bool wrote_since(std::size_t from, std::string_view text) const noexcept {
+    if (from > size() || size() - from != text.size()) return false;
+    if (from >= out_.size()) return std::string_view(block_ + (from - out_.size()), text.size()) == text;
+    const std::size_t head = out_.size() - from;  // the part already flushed
+    return std::string_view(out_.data() + from, head) == text.substr(0, head) &&
+           std::string_view(block_, used_) == text.substr(head);
+  }
+  // The target with everything written so far, for rearranging in place.
+  std::string& flushed() {
+    flush();
+    return out_;
+  }
+
  private:
   static constexpr std::size_t kBlock = 1024;
   std::string& out_;

@@ -11,7 +11,7 @@ namespace {
 
 // A member the thumbprint reads must be a JSON string; anything else is as
 // good as missing.
-Result<std::string_view> required(const std::optional<std::string_view>& member, std::string_view name) {
+Result<std::string_view> required(const std::optional<std::string>& member, std::string_view name) {
   if (!member) return std::unexpected(CoreError::bad_key(cat("missing ", name)));
   return *member;
 }
@@ -22,7 +22,7 @@ bool read_jwk(json::Cursor& c, JwkMembers& out) {
   static constexpr std::array<std::string_view, 5> kNames = {"kid", "kty", "crv", "x", "y"};
   std::array<json::StringSlot, kNames.size()> slots;
   if (!json::read_string_members(c, kNames, slots)) return false;
-  out = {slots[0], slots[1], slots[2], slots[3], slots[4]};
+  out = {std::move(slots[0]), std::move(slots[1]), std::move(slots[2]), std::move(slots[3]), std::move(slots[4])};
   return true;
 }
 
@@ -42,8 +42,7 @@ Result<Digest32> key_thumbprint(const JwkMembers& jwk) {
 }
 
 Result<std::string> issuer_key_id(std::string_view jwk_json) {
-  const json::Tape tape(jwk_json);
-  json::Cursor c(tape);
+  json::Cursor c(jwk_json);
   JwkMembers jwk;
   if (!read_jwk(c, jwk) || !c.finish()) return std::unexpected(CoreError::bad_key(c.error()));
   auto digest = key_thumbprint(jwk);

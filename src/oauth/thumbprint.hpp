@@ -14,9 +14,9 @@
 namespace qsdk::core {
 
 // The members of a JWK this library reads. Each is set only when its last
-// occurrence is a JSON string, and views the text of the parsed tape.
+// occurrence is a JSON string.
 struct JwkMembers {
-  std::optional<std::string_view> kid, kty, crv, x, y;
+  std::optional<std::string> kid, kty, crv, x, y;
 };
 
 // Reads one JWK from the cursor: any JSON value, one that is not an object

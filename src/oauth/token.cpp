@@ -58,8 +58,7 @@ Result<std::optional<std::string>> header_key_id(std::string_view segment) {
   if (!bytes) return std::unexpected(bytes.error());
   static constexpr std::array<std::string_view, 2> kNames = {"alg", "kid"};
   std::array<json::StringSlot, kNames.size()> members;
-  const json::Tape tape(as_text(*bytes));
-  json::Cursor c(tape);
+  json::Cursor c(as_text(*bytes));
   if (!json::read_string_members(c, kNames, members) || !c.finish()) return std::unexpected(CoreError::jwt(c.error()));
   const auto& [alg, kid] = members;
   if (alg != "ES256") return std::unexpected(CoreError::jwt("alg must be ES256"));
@@ -128,8 +127,7 @@ Result<p256::PublicKey> public_key(const JwkMembers& jwk) {
 }
 
 Result<p256::PublicKey> selected_key(std::string_view jwks_json, const std::optional<std::string>& kid) {
-  const json::Tape tape(jwks_json);
-  json::Cursor c(tape);
+  json::Cursor c(jwks_json);
   std::optional<std::vector<JwkMembers>> keys;
   if (!read_key_set(c, keys) || !c.finish()) return std::unexpected(CoreError::bad_key(c.error()));
   if (!keys) return std::unexpected(CoreError::bad_key("no keys"));

@@ -61,8 +61,7 @@ TEST(JsonStringMembers, AgreesWithTheGenericParse) {
       too_deep_member,
   };
   for (const std::string& text : texts) {
-    const Tape tape(text);
-    Cursor c(tape);
+    Cursor c(text);
     std::array<StringSlot, kNames.size()> slots;
     const bool read = read_string_members(c, kNames, slots) && c.finish();
     const auto value = parse(text);

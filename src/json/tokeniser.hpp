@@ -1,0 +1,133 @@
+// The tokeniser: hands a text out one token at a time, in document order,
+// holding nothing but the token in hand. Memory stays flat however long the
+// text, and nesting is tracked without recursion (nesting deeper than 127
+// levels fails).
+//
+// It checks grammar only. Numbers stay as their spelling and strings that
+// need no unescaping stay as views into the text; a number is converted and a
+// string's surrogate escapes are judged when a decoder takes the value, so a
+// value that is skipped only has to be well formed. A syntax failure is a
+// token like any other, met where it stands: a decoder that finds a wrong
+// type before it reports that instead, so the first fault in document order
+// wins.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qsdk::core::json {
+
+enum class Tok : std::uint8_t {
+  Null, False, True,
+  U64, I64, F64,
+  NegativeInteger,  // an integer below the signed 64-bit range, held as a double
+  Number,           // from the tokeniser: a number's spelling, converted when taken
+  String,
+  FaultyString,     // grammatical, but with an unpaired surrogate escape
+  Key,
+  BeginObject, EndObject, BeginArray, EndArray,
+  End,   // the text ended cleanly after the root value
+  Fail,  // the text fails here; the tokeniser's failure says why
+};
+
+// Token flags.
+inline constexpr std::uint8_t kInSource = 1;  // String, Key: the text is a view into the source
+inline constexpr std::uint8_t kIntegral = 2;  // Number: no fraction, no exponent
+inline constexpr std::uint8_t kNegative = 4;  // Number: spelled with a minus sign
+
+// Offsets and lengths are 32-bit; texts of 4 GiB or more are refused before
+// tokenising.
+struct Token {
+  Tok kind = Tok::End;
+  std::uint8_t flags = 0;
+  std::uint32_t end = 0;  // offset just past the token; for Fail, the failure's offset
+  union {
+    std::uint64_t u;
+    std::int64_t i;
+    double d;
+    struct {
+      std::uint32_t offset;  // String, Key: in the source or the tokeniser's store; Number: in the source;
+                             // FaultyString: where the surrogate fault lies
+      std::uint32_t length;
+    } text;
+  };
+  Token() : u(0) {}
+};
+
+inline constexpr std::size_t kMaxTextSize = 0xffff'fffe;
+
+// The 128th nested array or object is refused.
+inline constexpr std::size_t kMaxDepth = 127;
+
+inline bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+class Tokeniser {
+ public:
+  explicit Tokeniser(std::string_view text);
+  Tokeniser(const Tokeniser&) = delete;
+  Tokeniser& operator=(const Tokeniser&) = delete;
+
+  // The next token. After End or Fail, the same token again.
+  Token next();
+
+  std::string_view source() const noexcept { return s_; }
+  // A String's or Key's text, unescaped. An unescaped text lives until the
+  // next token of the same kind (key or value) is read.
+  std::string_view text(const Token& t) const noexcept {
+    if ((t.flags & kInSource) != 0) return s_.substr(t.text.offset, t.text.length);
+    const std::string& store = t.kind == Tok::Key ? key_store_ : value_store_;
+    return std::string_view(store).substr(t.text.offset, t.text.length);
+  }
+  // A Number's spelling.
+  std::string_view spelling(const Token& t) const noexcept { return s_.substr(t.text.offset, t.text.length); }
+  const std::string& failure() const noexcept { return failure_; }
+
+ private:
+  // What the text must hold next.
+  enum class Expect : std::uint8_t {
+    Root,       // the root value
+    Opened,     // the first member or element, or the closing bracket
+    Colon,      // the colon after a member name, then the value
+    Delimiter,  // after a value: a comma or the closing bracket, or the end of the text
+    Done,       // End or Fail was handed out
+  };
+
+  enum class Fault : std::uint8_t;  // why the grammar fails
+  // The failure's text, which also depends on what stands at `offset`.
+  static std::string message(Fault fault, std::string_view text, std::size_t offset);
+
+  char peek() const noexcept { return p_ < s_.size() ? s_[p_] : '\0'; }
+  void skip_space() noexcept {
+    while (p_ < s_.size() && is_json_space(s_[p_])) ++p_;
+  }
+  bool in_object() const noexcept { return objects_[depth_ - 1]; }
+  Token fail(Fault fault, std::size_t offset);
+  Token fail_with(std::size_t offset, std::string text);
+  Token token(Tok kind) const noexcept;
+  Token value();
+  Token member_name();
+  Token literal(std::string_view word, Tok kind);
+  Token number();
+  Token string(Tok kind);
+  Token open(Tok kind, bool object);
+  Token close(Tok kind);
+  int hex4(std::size_t at) const noexcept;
+
+  std::string_view s_;
+  std::size_t p_ = 0;
+  Expect expect_ = Expect::Root;
+  Token last_;  // the End or Fail token, once handed out
+  std::size_t depth_ = 0;
+  std::array<bool, kMaxDepth> objects_{};  // whether each open container is an object
+  std::string key_store_;    // the last unescaped member name
+  std::string value_store_;  // the last unescaped string value
+  std::string failure_;
+};
+
+// " at line {l} column {c}" for a byte offset of `text`, both counted from 1.
+std::string position_suffix(std::string_view text, std::size_t offset);
+
+}  // namespace qsdk::core::json

@@ -1,0 +1,84 @@
+// Transcribing: reading a value off a cursor and writing its canonical form
+// in the same pass, without ever holding the value. What is read, and every
+// failure with its position, is exactly what decoding the value would give;
+// what is written is exactly what writing the decoded value would give.
+#pragma once
+
+#include <cstddef>
+#include <forward_list>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "json/cursor.hpp"
+#include "json/writer.hpp"
+
+namespace qsdk::core::json {
+
+// An object whose members arrive in document order and are written as they
+// come; when it closes they are put in canonical order, which costs a copy
+// of the object only if they arrived out of order. Records order members by
+// their declared position, generic objects by name (byte order), where a
+// repeated name keeps its last value.
+class MemberOrder {
+ public:
+  explicit MemberOrder(Writer& w);
+  MemberOrder(const MemberOrder&) = delete;
+  MemberOrder& operator=(const MemberOrder&) = delete;
+
+  // Starts a member of a record; writes the separator and the name.
+  void begin(std::size_t position, std::string_view name);
+  // Starts a member of a generic object whose name the cursor just took.
+  void begin(const Cursor& c, const Token& name);
+  // Ends the member just begun, or takes it back out (an absent optional).
+  void end();
+  void drop();
+  // Puts the members in order and writes the closing brace.
+  void close();
+
+ private:
+  // Left uninitialised until used: an object is opened for every record
+  // read, and most have a few members.
+  struct Member {
+    std::size_t separator;  // where the member's text begins with its comma, if any
+    std::size_t start;      // where its name begins
+    std::size_t end;
+    std::size_t position;   // the declared position, or the order of arrival
+    std::string_view name;  // generic objects: the name unescaped, for sorting
+  };
+  Member& open_member();
+  void rearrange();
+  Member& at(std::size_t i) { return i < kInline ? inline_[i] : overflow_[i - kInline]; }
+  const Member& at(std::size_t i) const { return i < kInline ? inline_[i] : overflow_[i - kInline]; }
+
+  static constexpr std::size_t kInline = 12;
+  Writer& w_;
+  std::size_t body_;  // just past the opening brace
+  bool by_name_ = false;
+  std::size_t count_ = 0;
+  Member inline_[kInline];
+  std::vector<Member> overflow_;
+  std::forward_list<std::string> names_;  // names that do not last on their own
+};
+
+// A String or Key token just taken, as a string literal. A text that is a
+// view into the source holds no quote, backslash or control character (those
+// only come escaped), so it is written as it stands.
+inline void write_taken_text(const Cursor& c, Writer& w, const Token& t) {
+  if ((t.flags & kInSource) == 0) {
+    write_string(w, c.text(t));
+    return;
+  }
+  w.put('"');
+  w.put(c.text(t));
+  w.put('"');
+}
+
+// Any JSON value, written canonically: objects sorted by member name, a
+// repeated name keeping its last value, numbers in their canonical form.
+bool transcribe_value(Cursor& c, Writer& w);
+// Likewise, refusing anything but an object with `expecting`.
+bool transcribe_object(Cursor& c, Writer& w, std::string_view expecting);
+
+}  // namespace qsdk::core::json
