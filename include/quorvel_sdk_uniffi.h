@@ -86,9 +86,9 @@ RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_deed(RustBuffer secret_ke
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_root_binding(RustBuffer origin, RustCallStatus* status);
 
 /* derive_root_seed(origin [web origin, canonicalised here], signature1_hex [wallet signature of the root
- * binding, any length; hex without "0x"], signature2_hex [the same signature again; hex without "0x"]) -> the
- * 32-byte root seed as 64 lower-case hex digits. Refuses: crypto: a signature is not hex, or the two
- * signatures differ; input: a malformed origin. */
+ * binding, any length; hex without "0x"; secret], signature2_hex [the same signature again; hex without "0x";
+ * secret]) -> the 32-byte root seed as 64 lower-case hex digits. Refuses: crypto: a signature is not hex, or
+ * the two signatures differ; input: a malformed origin. */
 RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_derive_root_seed(RustBuffer origin, RustBuffer signature1_hex, RustBuffer signature2_hex, RustCallStatus* status);
 
 /* derive_app_key(root_seed_hex [32-byte root seed; hex without "0x"; secret], tenant_id, origin [web origin,

@@ -55,7 +55,9 @@ QSDK_EXPORT RustBuffer ffi_quorvel_sdk_uniffi_rustbuffer_from_bytes(ForeignBytes
 QSDK_EXPORT void ffi_quorvel_sdk_uniffi_rustbuffer_free(RustBuffer buf, RustCallStatus* status) {
   guarded(status, [&] {
     qsdk::ffi::checked_bytes(buf);
-    qsdk::ffi::release(buf);
+    // What comes back may be a result carrying a secret (an app key, a root
+    // seed) or an argument never passed; nothing tells which, so it is wiped.
+    qsdk::ffi::release(buf, qsdk::ffi::Wipe::Yes);
   });
 }
 
@@ -66,11 +68,12 @@ QSDK_EXPORT RustBuffer ffi_quorvel_sdk_uniffi_rustbuffer_reserve(RustBuffer buf,
     if (additional <= buf.capacity - buf.len) return buf;
     try {
       RustBuffer bigger = grow(buf, additional);
-      qsdk::ffi::release(buf);
+      // The host may be writing a secret argument into it.
+      qsdk::ffi::release(buf, qsdk::ffi::Wipe::Yes);
       return bigger;
     } catch (...) {
       // The buffer was handed over; a failed growth must not leak it.
-      qsdk::ffi::release(buf);
+      qsdk::ffi::release(buf, qsdk::ffi::Wipe::Yes);
       throw;
     }
   });

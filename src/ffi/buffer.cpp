@@ -1,10 +1,12 @@
 #include "ffi/buffer.hpp"
 
+#include <openssl/crypto.h>
+
 #include <cstdlib>
 #include <cstring>
-#include "base/text.hpp"
 #include <limits>
 
+#include "base/text.hpp"
 #include "base/utf8.hpp"
 
 namespace qsdk::ffi {
@@ -14,9 +16,12 @@ namespace {
 // dereferenced or freed (capacity 0), so hosts can tell them from "no buffer".
 std::uint8_t g_empty_sentinel;
 
-std::uint8_t* allocate(std::uint64_t size) {
+enum class Zeroed : bool { No, Yes };
+
+std::uint8_t* allocate(std::uint64_t size, Zeroed zeroed) {
   if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) throw InternalFailure("capacity overflow");
-  auto* p = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(size), 1));
+  const auto n = static_cast<std::size_t>(size);
+  auto* p = static_cast<std::uint8_t*>(zeroed == Zeroed::Yes ? std::calloc(n, 1) : std::malloc(n));
   if (p == nullptr) throw InternalFailure("memory allocation failed");
   return p;
 }
@@ -25,14 +30,19 @@ std::uint8_t* allocate(std::uint64_t size) {
 
 RustBuffer buffer_from(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return RustBuffer{0, 0, &g_empty_sentinel};
-  std::uint8_t* p = allocate(bytes.size());
+  std::uint8_t* p = allocate(bytes.size(), Zeroed::No);
   std::memcpy(p, bytes.data(), bytes.size());
   return RustBuffer{bytes.size(), bytes.size(), p};
 }
 
 RustBuffer zero_filled_buffer(std::uint64_t size) {
   if (size == 0) return RustBuffer{0, 0, &g_empty_sentinel};
-  return RustBuffer{size, size, allocate(size)};
+  return RustBuffer{size, size, allocate(size, Zeroed::Yes)};
+}
+
+RustBuffer unfilled_buffer(std::uint64_t size) {
+  if (size == 0) return RustBuffer{0, 0, &g_empty_sentinel};
+  return RustBuffer{size, size, allocate(size, Zeroed::No)};
 }
 
 std::optional<std::string_view> buffer_invariant_error(const RustBuffer& buf) noexcept {
@@ -45,10 +55,9 @@ std::optional<std::string_view> buffer_invariant_error(const RustBuffer& buf) no
   return std::nullopt;
 }
 
-void release(const RustBuffer& buf) noexcept {
+void release(const RustBuffer& buf, Wipe wipe) noexcept {
   if (buffer_invariant_error(buf) || buf.data == nullptr || buf.capacity == 0) return;
-  // Arguments may have carried secret keys or seeds.
-  OPENSSL_cleanse(buf.data, static_cast<std::size_t>(buf.len));
+  if (wipe == Wipe::Yes) OPENSSL_cleanse(buf.data, static_cast<std::size_t>(buf.len));
   std::free(buf.data);
 }
 
@@ -123,13 +132,25 @@ void Reader::finish() const {
     throw LiftFailure(core::cat("junk data left in buffer after lifting (count: ", bytes_.size() - pos_, ")"));
 }
 
+void Writer::put(const void* bytes, std::size_t n) {
+  if (filling_) {
+    if (n > out_.size() - pos_) throw InternalFailure("a nested value wrote more bytes than it counted");
+    if (n > 0) std::memcpy(out_.data() + pos_, bytes, n);
+  }
+  pos_ += n;
+}
+
 void Writer::u64(std::uint64_t v) {
-  for (int shift = 56; shift >= 0; shift -= 8) out_.push_back(static_cast<std::uint8_t>(v >> shift));
+  std::uint8_t be[8];
+  for (int i = 0; i < 8; ++i) be[i] = static_cast<std::uint8_t>(v >> (56 - 8 * i));
+  put(be, sizeof be);
 }
 
 void Writer::i32(std::int32_t v) {
   const auto u = static_cast<std::uint32_t>(v);
-  for (int shift = 24; shift >= 0; shift -= 8) out_.push_back(static_cast<std::uint8_t>(u >> shift));
+  std::uint8_t be[4];
+  for (int i = 0; i < 4; ++i) be[i] = static_cast<std::uint8_t>(u >> (24 - 8 * i));
+  put(be, sizeof be);
 }
 
 void Writer::length(std::size_t n) {
@@ -140,12 +161,12 @@ void Writer::length(std::size_t n) {
 
 void Writer::string(std::string_view s) {
   length(s.size());
-  out_.insert(out_.end(), s.begin(), s.end());
+  put(s.data(), s.size());
 }
 
 void Writer::bytes(std::span<const std::uint8_t> b) {
   length(b.size());
-  out_.insert(out_.end(), b.begin(), b.end());
+  put(b.data(), b.size());
 }
 
 void Writer::optional_string(const std::optional<std::string>& s) {

@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/secret.hpp"
 #include "ffi/export.hpp"
 
 namespace qsdk::ffi {
@@ -37,9 +36,13 @@ constexpr RustBuffer kZeroBuffer{0, 0, nullptr};
 // nullopt when the buffer satisfies the invariants, else the failure text.
 std::optional<std::string_view> buffer_invariant_error(const RustBuffer& buf) noexcept;
 
-// Wipes and releases a buffer that satisfies the invariants; leaves any other
-// alone, since its allocation cannot be trusted.
-void release(const RustBuffer& buf) noexcept;
+// Whether a buffer's bytes are overwritten before its memory is freed: only
+// where it may carry a secret key or seed.
+enum class Wipe : bool { No, Yes };
+
+// Releases a buffer that satisfies the invariants; leaves any other alone,
+// since its allocation cannot be trusted.
+void release(const RustBuffer& buf, Wipe wipe) noexcept;
 
 // The bytes of a buffer the caller handed over, after the invariant checks.
 std::span<const std::uint8_t> checked_bytes(const RustBuffer& buf);
@@ -66,10 +69,16 @@ class Reader {
   std::size_t pos_ = 0;
 };
 
-// Writes nested values into a growing byte vector.
+// Writes nested values in two passes over the same value: a counting writer
+// sizes the buffer (and refuses a length the nested form cannot carry before
+// anything is allocated), then a filling writer puts every byte in place
+// once. No scratch copy is made, so none needs wiping.
 class Writer {
  public:
-  void u8(std::uint8_t v) { out_.push_back(v); }
+  Writer() = default;  // counts only
+  explicit Writer(std::span<std::uint8_t> out) : out_(out), filling_(true) {}
+
+  void u8(std::uint8_t v) { put(&v, 1); }
   void u64(std::uint64_t v);
   void i32(std::int32_t v);
   void string(std::string_view s);
@@ -77,13 +86,36 @@ class Writer {
   void optional_string(const std::optional<std::string>& s);
   void optional_u64(const std::optional<std::uint64_t>& v);
 
-  std::span<const std::uint8_t> data() const { return out_; }
-  RustBuffer finish() const { return buffer_from(data()); }
+  std::size_t size() const { return pos_; }
 
  private:
   void length(std::size_t n);
-  // Records may carry secret keys; the scratch copy is wiped like any secret.
-  core::SecretBytes out_;
+  void put(const void* bytes, std::size_t n);
+
+  std::span<std::uint8_t> out_;
+  bool filling_ = false;
+  std::size_t pos_ = 0;
 };
+
+// A buffer of uninitialised bytes, for a writer that fills every one.
+RustBuffer unfilled_buffer(std::uint64_t size);
+
+// The buffer holding exactly what `fill(Writer&)` writes; `fill` runs twice
+// and must write the same both times.
+template <class Fill>
+RustBuffer lowered(Fill&& fill) {
+  Writer counter;
+  fill(counter);
+  const RustBuffer buf = unfilled_buffer(counter.size());
+  try {
+    Writer w({buf.data, static_cast<std::size_t>(buf.len)});
+    fill(w);
+    if (w.size() != buf.len) throw InternalFailure("a nested value wrote fewer bytes than it counted");
+  } catch (...) {
+    release(buf, Wipe::Yes);
+    throw;
+  }
+  return buf;
+}
 
 }  // namespace qsdk::ffi

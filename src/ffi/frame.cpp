@@ -15,10 +15,10 @@ void report_error(RustCallStatus* status, const SdkError& e) noexcept {
   if (status == nullptr) return;
   status->code = 1;
   try {
-    Writer w;
-    w.i32(static_cast<std::int32_t>(e.variant));
-    w.string(e.message);
-    status->error_buf = w.finish();
+    status->error_buf = lowered([&](Writer& w) {
+      w.i32(static_cast<std::int32_t>(e.variant));
+      w.string(e.message);
+    });
   } catch (...) {
     status->error_buf = kZeroBuffer;
   }
@@ -36,13 +36,10 @@ void report_internal(RustCallStatus* status, std::string_view message) noexcept 
 
 namespace detail {
 
-std::string lift_string(const RustBuffer& buf) {
+std::string_view lift_string(const RustBuffer& buf) {
   const auto bytes = checked_bytes(buf);
-  std::string s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (auto err = core::utf8_error(s)) {
-    wipe(s);
-    throw LiftFailure(*err);
-  }
+  const std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (auto err = core::utf8_error(s)) throw LiftFailure(*err);
   return s;
 }
 

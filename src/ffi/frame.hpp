@@ -3,8 +3,6 @@
 // report the failure in the caller's status. Nothing ever throws past it.
 #pragma once
 
-#include <openssl/crypto.h>
-
 #include <array>
 #include <concepts>
 #include <cstdint>
@@ -60,12 +58,13 @@ template <Ty t>
 struct LiftedType;
 template <> struct LiftedType<Ty::U64> { using type = std::uint64_t; };
 template <> struct LiftedType<Ty::Bool> { using type = bool; };
-template <> struct LiftedType<Ty::String> { using type = std::string; };
+// A text is a view into its argument buffer, alive until the call's end.
+template <> struct LiftedType<Ty::String> { using type = std::string_view; };
 template <> struct LiftedType<Ty::Bytes> { using type = std::vector<std::uint8_t>; };
 template <> struct LiftedType<Ty::OptString> { using type = std::optional<std::string>; };
 template <> struct LiftedType<Ty::Deed> { using type = DeedRecord; };
 
-std::string lift_string(const RustBuffer& buf);
+std::string_view lift_string(const RustBuffer& buf);
 std::vector<std::uint8_t> lift_bytes(const RustBuffer& buf);
 std::optional<std::string> lift_opt_string(const RustBuffer& buf);
 DeedRecord lift_deed(const RustBuffer& buf);
@@ -85,35 +84,35 @@ typename LiftedType<t>::type lift_one(Raw raw, std::string_view name) {
   }
 }
 
-// Lifted text may be secret (keys, seeds); wipe it once the call is done.
-inline void wipe(std::string& s) noexcept { OPENSSL_cleanse(s.data(), s.size()); }
-inline void wipe(std::optional<std::string>& s) noexcept {
-  if (s) wipe(*s);
+// A secret is lifted as a view into its argument buffer, never copied, so
+// wiping that buffer wipes every trace the frame made of it.
+consteval bool secrets_are_texts() {
+  for (const iface::Op& op : iface::kOps)
+    for (std::size_t a = 0; a < op.argc; ++a)
+      if (op.args[a].secret && op.args[a].type != Ty::String) return false;
+  return true;
 }
-template <class T>
-void wipe(T&) noexcept {}
+static_assert(secrets_are_texts(), "a secret argument must be a String, lifted without a copy");
 
-template <class Tuple>
-struct WipeLifted {
-  Tuple& values;
-  ~WipeLifted() {
-    std::apply([](auto&... v) { (wipe(v), ...); }, values);
-  }
-};
-
-// Releases every buffer argument when the call ends, whatever the path.
+// Releases every buffer argument when the call ends, whatever the path: after
+// the lifted views into them and the lowered result are done with. Only the
+// buffers of secret arguments are wiped first.
 template <std::size_t N>
 struct ReleaseArguments {
   std::array<RustBuffer, N> buffers;
+  std::array<Wipe, N> wipe;
   std::size_t count = 0;
   ~ReleaseArguments() {
-    for (std::size_t i = 0; i < count; ++i) release(buffers[i]);
+    for (std::size_t i = 0; i < count; ++i) release(buffers[i], wipe[i]);
   }
 };
 
 template <class Raw>
-void collect(auto& guard, const Raw& raw) {
-  if constexpr (std::is_same_v<Raw, RustBuffer>) guard.buffers[guard.count++] = raw;
+void collect(auto& guard, const Raw& raw, bool secret) {
+  if constexpr (std::is_same_v<Raw, RustBuffer>) {
+    guard.buffers[guard.count] = raw;
+    guard.wipe[guard.count++] = secret ? Wipe::Yes : Wipe::No;
+  }
 }
 
 // Every operation body may return a plain value, or an expected whose error
@@ -137,9 +136,7 @@ auto to_outcome(R&& r) {
 
 template <class V>
 RustBuffer lower_record(const V& v) {
-  Writer w;
-  write(w, v);
-  return w.finish();
+  return lowered([&](Writer& w) { write(w, v); });
 }
 
 // Takes the value: a deed's grants and links are released once their
@@ -156,9 +153,7 @@ auto lower(V& v) {
     static_assert(std::is_convertible_v<const V&, std::string_view>);
     return buffer_from(std::string_view(v));
   } else if constexpr (t == Ty::Bytes) {
-    Writer w;
-    w.bytes(std::span<const std::uint8_t>(v));
-    return w.finish();
+    return lowered([&](Writer& w) { w.bytes(std::span<const std::uint8_t>(v)); });
   } else if constexpr (t == Ty::Deed) {
     if constexpr (std::is_same_v<V, core::Deed>) {
       const DeedRecord record = to_record(v);
@@ -189,12 +184,11 @@ auto run_impl(RustCallStatus* status, Body& body, std::index_sequence<J...>, Raw
   static_assert(sizeof...(Raw) == kOp<I>.argc, "export arguments do not match the declared interface");
 
   ReleaseArguments<sizeof...(Raw) + 1> guard;
-  (collect(guard, raw), ...);
+  (collect(guard, raw, kOp<I>.args[J].secret), ...);
   try {
     // Braced initialisation evaluates the lifts left to right: declared order.
     std::tuple<typename LiftedType<kOp<I>.args[J].type>::type...> lifted{
         lift_one<kOp<I>.args[J].type>(raw, kOp<I>.args[J].name)...};
-    WipeLifted<decltype(lifted)> wipe_lifted{lifted};
     auto outcome = to_outcome(std::apply(body, std::move(lifted)));
     if (!outcome) {
       report_error(status, outcome.error());
@@ -218,10 +212,11 @@ auto run_impl(RustCallStatus* status, Body& body, std::index_sequence<J...>, Raw
 }  // namespace detail
 
 // Runs operation I of the interface table. `body` receives the lifted
-// arguments (u64 as std::uint64_t, bool as bool, String as std::string, byte
-// array as std::vector<std::uint8_t>, optional String as
-// std::optional<std::string>, Deed as DeedRecord) and returns the result, or
-// an expected carrying a CoreError or an SdkError.
+// arguments (u64 as std::uint64_t, bool as bool, String as std::string_view
+// into its argument buffer, which outlives the result's lowering, byte array
+// as std::vector<std::uint8_t>, optional String as std::optional<std::string>,
+// Deed as DeedRecord) and returns the result, or an expected carrying a
+// CoreError or an SdkError.
 template <std::size_t I, class Body, class... Raw>
 iface::CType<iface::kOps[I].result> run(RustCallStatus* status, Body&& body, Raw... raw) {
   return detail::run_impl<I>(status, body, std::index_sequence_for<Raw...>{}, raw...);

@@ -185,12 +185,13 @@ RustCallStatus internal_failure(std::string_view message) noexcept;
 RustCallStatus refusal(const SdkError& e) noexcept;
 void write_cancelled(RustCallStatus* status) noexcept;
 
-// Releases the buffers of an outcome nobody will take.
+// Releases the buffers of an outcome nobody will take. An error payload holds
+// a message; a result may carry a secret, so it is wiped.
 template <class T>
 void discard(const std::optional<Settled<T>>& outcome) noexcept {
   if (!outcome) return;
-  if (!*outcome) release(outcome->error().error_buf);
-  else if constexpr (std::is_same_v<T, RustBuffer>) release(**outcome);
+  if (!*outcome) release(outcome->error().error_buf, Wipe::No);
+  else if constexpr (std::is_same_v<T, RustBuffer>) release(**outcome, Wipe::Yes);
 }
 
 template <class T>
@@ -218,7 +219,7 @@ class Future final : public FutureBase {
     }
     if (*outcome) return **outcome;
     if (status != nullptr) *status = outcome->error();
-    else release(outcome->error().error_buf);
+    else release(outcome->error().error_buf, Wipe::No);
     return {};
   }
 

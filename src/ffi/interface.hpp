@@ -180,8 +180,9 @@ inline constexpr std::array kOps = {
       .doc_padding = "\t\t\t \t   \t\t  \t  \t "}),
   op({.name = "derive_root_seed",
       .args = {{"origin", Ty::String, kOrigin},
-               {"signature1_hex", Ty::String, "wallet signature of the root binding, any length", ZeroX::Refused},
-               {"signature2_hex", Ty::String, "the same signature again", ZeroX::Refused}},
+               // The seed is the signature's hash: whoever holds one holds the seed.
+               {"signature1_hex", Ty::String, "wallet signature of the root binding, any length", ZeroX::Refused, kSecret},
+               {"signature2_hex", Ty::String, "the same signature again", ZeroX::Refused, kSecret}},
       .result = Ty::String,
       .returns = "the 32-byte root seed as 64 lower-case hex digits",
       .throws = true,

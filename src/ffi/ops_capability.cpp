@@ -33,9 +33,9 @@ struct LinkTerms {
 };
 
 // Grants first, then the epoch label, then the parent reference.
-ffi::Outcome<LinkTerms> link_terms(const std::string& iss, const std::string& to, const std::string& grants_json,
-                                   std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
-                                   const std::string& parent_ref_hash_hex) {
+ffi::Outcome<LinkTerms> link_terms(std::string_view iss, std::string_view to, std::string_view grants_json,
+                                   std::uint64_t exp, std::string_view epoch_label_hex, std::uint64_t epoch,
+                                   std::string_view parent_ref_hash_hex) {
   auto grants = core::parse_grant_list(grants_json);
   if (!grants) return std::unexpected(ffi::to_sdk_error(grants.error()));
   const auto label = decode_32_bytes(epoch_label_hex);
@@ -61,9 +61,9 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegation_binding(
     RustBuffer epoch_label_hex, uint64_t epoch, RustBuffer parent_ref_hash_hex, RustCallStatus* status) {
   return ffi::run<QSDK_OP(delegation_binding)>(
       status,
-      [](std::uint64_t tenant_id, const std::string& iss, const std::string& to, const std::string& grants_json,
-         std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
-         const std::string& parent_ref_hash_hex) -> ffi::Outcome<std::string> {
+      [](std::uint64_t tenant_id, std::string_view iss, std::string_view to, std::string_view grants_json,
+         std::uint64_t exp, std::string_view epoch_label_hex, std::uint64_t epoch,
+         std::string_view parent_ref_hash_hex) -> ffi::Outcome<std::string> {
         const auto terms = link_terms(iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
         if (!terms) return std::unexpected(terms.error());
         return core::hex_encode(core::delegation_binding(tenant_id, terms->link, terms->parent_ref_hash));
@@ -82,10 +82,10 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_delegate(uint64_t tenan
       // The tenant and the parent reference bind only the signature, which
       // the host computed; the link stores neither. The parent reference is
       // still decoded, so a malformed one is refused as in the binding.
-      [](std::uint64_t /*tenant_id*/, const std::string& iss, const std::string& to, const std::string& grants_json,
-         std::uint64_t exp, const std::string& epoch_label_hex, std::uint64_t epoch,
-         const std::string& parent_ref_hash_hex, const std::optional<std::string>& pubkey_hex,
-         const std::string& signature_hex) -> ffi::Outcome<std::string> {
+      [](std::uint64_t /*tenant_id*/, std::string_view iss, std::string_view to, std::string_view grants_json,
+         std::uint64_t exp, std::string_view epoch_label_hex, std::uint64_t epoch,
+         std::string_view parent_ref_hash_hex, const std::optional<std::string>& pubkey_hex,
+         std::string_view signature_hex) -> ffi::Outcome<std::string> {
         auto terms = link_terms(iss, to, grants_json, exp, epoch_label_hex, epoch, parent_ref_hash_hex);
         if (!terms) return std::unexpected(terms.error());
         // Wallets hand signatures out with one or more "0x" in front.
@@ -101,7 +101,9 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_parent_ref_hash_root(Ru
                                                                               RustCallStatus* status) {
   return ffi::run<QSDK_OP(parent_ref_hash_root)>(
       status,
-      [](const std::string& root_id) { return core::hex_encode(core::parent_ref_hash(core::RootId{root_id})); },
+      [](std::string_view root_id) {
+        return core::hex_encode(core::parent_ref_hash(core::RootId{std::string(root_id)}));
+      },
       root_id);
 }
 
@@ -110,7 +112,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_parent_ref_hash_link(Ru
                                                                               RustCallStatus* status) {
   return ffi::run<QSDK_OP(parent_ref_hash_link)>(
       status,
-      [](const std::string& parent_link_json) -> core::Result<std::string> {
+      [](std::string_view parent_link_json) -> core::Result<std::string> {
         auto link = core::canonical_delegation(parent_link_json);
         if (!link) return std::unexpected(link.error());
         return core::hex_encode(core::link_parent_ref_hash(*link));
@@ -125,8 +127,8 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_capability_deed(Ru
                                                                               RustCallStatus* status) {
   return ffi::run<QSDK_OP(mint_capability_deed)>(
       status,
-      [](const ffi::DeedRecord& base_deed, const std::string& grants_json,
-         const std::string& delegation_chain_json) -> core::Result<core::Deed> {
+      [](const ffi::DeedRecord& base_deed, std::string_view grants_json,
+         std::string_view delegation_chain_json) -> core::Result<core::Deed> {
         auto token = ffi::from_record(base_deed);
         if (!token) return std::unexpected(token.error());
         auto grants = core::canonical_grant_list(grants_json);

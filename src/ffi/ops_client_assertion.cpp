@@ -10,7 +10,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_build_client_assertion(
                                                                                 RustCallStatus* status) {
   return ffi::run<QSDK_OP(build_client_assertion)>(
       status,
-      [](const std::string& d, std::uint64_t t, const std::string& n, std::uint64_t at) {
+      [](std::string_view d, std::uint64_t t, std::string_view n, std::uint64_t at) {
         return core::build_client_assertion(d, t, n, at);
       },
       domain, tenant_id, nonce, issued_at);
@@ -23,7 +23,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_sign_client_assertion(R
                                                                                RustCallStatus* status) {
   return ffi::run<QSDK_OP(sign_client_assertion)>(
       status,
-      [](const std::string& key, const std::string& d, std::uint64_t t, const std::string& n, std::uint64_t at) {
+      [](std::string_view key, std::string_view d, std::uint64_t t, std::string_view n, std::uint64_t at) {
         return core::sign_client_assertion(key, d, t, n, at);
       },
       secret_key_hex, domain, tenant_id, nonce, issued_at);

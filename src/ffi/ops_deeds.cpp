@@ -31,8 +31,8 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_binding(uint64_t t
                                                                       uint64_t exp, RustCallStatus* status) {
   return ffi::run<QSDK_OP(user_binding)>(
       status,
-      [](std::uint64_t tenant, const std::string& a, const std::string& o, const std::string& c, std::uint64_t e) {
-        return with_canonical_origin(o, [&](const std::string& canonical) -> Result<std::string> {
+      [](std::uint64_t tenant, std::string_view a, std::string_view o, std::string_view c, std::uint64_t e) {
+        return with_canonical_origin(o, [&](std::string_view canonical) -> Result<std::string> {
           return core::hex_encode(core::as_bytes(core::user_binding(tenant, a, canonical, c, e)));
         });
       },
@@ -43,7 +43,7 @@ QSDK_OPERATION(user_sub);
 QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_sub(RustBuffer pubkey_hex, RustCallStatus* status) {
   return ffi::run<QSDK_OP(user_sub)>(
       status,
-      [](const std::string& hex) -> Result<std::string> {
+      [](std::string_view hex) -> Result<std::string> {
         auto bytes = core::decode_hex_as(ErrorKind::Crypto, hex);
         if (!bytes) return std::unexpected(bytes.error());
         auto key = core::public_key_from_sec1(*bytes);
@@ -60,12 +60,12 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_deed(RustBuff
                                                                         RustCallStatus* status) {
   return ffi::run<QSDK_OP(mint_user_deed)>(
       status,
-      [](const std::string& key_hex, std::uint64_t tenant, const std::string& a, const std::string& o,
-         const std::string& c, std::uint64_t e) -> Result<core::Deed> {
+      [](std::string_view key_hex, std::uint64_t tenant, std::string_view a, std::string_view o,
+         std::string_view c, std::uint64_t e) -> Result<core::Deed> {
         // The key is judged before the origin.
         auto key = core::secret_key_from_hex(ErrorKind::Crypto, key_hex);
         if (!key) return std::unexpected(key.error());
-        return with_canonical_origin(o, [&](const std::string& canonical) {
+        return with_canonical_origin(o, [&](std::string_view canonical) {
           return core::mint_user_deed(*key, tenant, a, canonical, c, e);
         });
       },
@@ -75,7 +75,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_deed(RustBuff
 QSDK_OPERATION(user_root_binding);
 QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_user_root_binding(RustBuffer origin, RustCallStatus* status) {
   return ffi::run<QSDK_OP(user_root_binding)>(
-      status, [](const std::string& o) { return core::user_root_binding(o); }, origin);
+      status, [](std::string_view o) { return core::user_root_binding(o); }, origin);
 }
 
 QSDK_OPERATION(derive_root_seed);
@@ -84,7 +84,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_derive_root_seed(RustBu
                                                                           RustCallStatus* status) {
   return ffi::run<QSDK_OP(derive_root_seed)>(
       status,
-      [](const std::string& o, const std::string& sig1_hex, const std::string& sig2_hex) -> Result<core::SecretString> {
+      [](std::string_view o, std::string_view sig1_hex, std::string_view sig2_hex) -> Result<core::SecretString> {
         // Both signatures are decoded before the origin is looked at.
         auto first = core::decode_secret_hex_as(ErrorKind::Crypto, sig1_hex);
         if (!first) return std::unexpected(first.error());
@@ -107,7 +107,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_derive_app_key(RustBuff
                                                                         RustBuffer origin, RustCallStatus* status) {
   return ffi::run<QSDK_OP(derive_app_key)>(
       status,
-      [](const std::string& seed_hex, std::uint64_t tenant, const std::string& o) -> Result<ffi::AppKeyRecord> {
+      [](std::string_view seed_hex, std::uint64_t tenant, std::string_view o) -> Result<ffi::AppKeyRecord> {
         auto seed = core::decode_secret_hex_as(ErrorKind::Crypto, seed_hex);
         if (!seed) return std::unexpected(seed.error());
         if (seed->size() != 32)
@@ -125,7 +125,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_passkey_sub(uint64_t te
                                                                      RustCallStatus* status) {
   return ffi::run<QSDK_OP(passkey_sub)>(
       status,
-      [](std::uint64_t tenant, const std::string& o, const std::string& key) {
+      [](std::uint64_t tenant, std::string_view o, std::string_view key) {
         // The interface promises a subject for every key text a host can
         // mean; one too long for ICU is a misuse, reported as a fault.
         auto sub = core::passkey_sub(tenant, o, key);
@@ -142,10 +142,10 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_passkey_deed(
     uint64_t exp, RustCallStatus* status) {
   return ffi::run<QSDK_OP(mint_user_passkey_deed)>(
       status,
-      [](const std::string& key, const std::string& auth_data, const std::string& client_data,
-         const std::string& sig, std::uint64_t tenant, const std::string& a, const std::string& o,
-         const std::string& c, std::uint64_t e) {
-        return with_canonical_origin(o, [&](const std::string& canonical) {
+      [](std::string_view key, std::string_view auth_data, std::string_view client_data,
+         std::string_view sig, std::uint64_t tenant, std::string_view a, std::string_view o,
+         std::string_view c, std::uint64_t e) {
+        return with_canonical_origin(o, [&](std::string_view canonical) {
           return core::mint_user_passkey_deed({key, auth_data, client_data, sig}, tenant, a, canonical, c, e);
         });
       },
@@ -161,9 +161,9 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_user_1271_deed(Rus
                                                                              uint64_t exp, RustCallStatus* status) {
   return ffi::run<QSDK_OP(mint_user_1271_deed)>(
       status,
-      [](const std::string& addr, const std::string& sig, std::uint64_t tenant, const std::string& a,
-         const std::string& o, const std::string& c, std::uint64_t e) {
-        return with_canonical_origin(o, [&](const std::string& canonical) {
+      [](std::string_view addr, std::string_view sig, std::uint64_t tenant, std::string_view a,
+         std::string_view o, std::string_view c, std::uint64_t e) {
+        return with_canonical_origin(o, [&](std::string_view canonical) {
           return core::mint_user_1271_deed(addr, sig, tenant, a, canonical, c, e);
         });
       },
@@ -176,7 +176,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_admin_deed(RustBuf
                                                                          uint64_t exp, RustCallStatus* status) {
   return ffi::run<QSDK_OP(mint_admin_deed)>(
       status,
-      [](const std::string& sig_hex, std::uint64_t tenant, const std::string& a, const std::string& c,
+      [](std::string_view sig_hex, std::uint64_t tenant, std::string_view a, std::string_view c,
          std::uint64_t e) -> Result<core::Deed> {
         auto sig = core::decode_hex_as(ErrorKind::Input, core::strip_every_0x(sig_hex));
         if (!sig) return std::unexpected(sig.error());
@@ -193,8 +193,8 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_mint_admin_deed_smartwa
                                                                                      RustCallStatus* status) {
   return ffi::run<QSDK_OP(mint_admin_deed_smartwallet)>(
       status,
-      [](const std::string& addr, const std::string& sig, std::uint64_t tenant, const std::string& a,
-         const std::string& c, std::uint64_t e) {
+      [](std::string_view addr, std::string_view sig, std::uint64_t tenant, std::string_view a,
+         std::string_view c, std::uint64_t e) {
         return core::mint_admin_deed_smartwallet(addr, sig, tenant, a, c, e);
       },
       signer_addr_hex, wallet_sig_hex, tenant_id, aud, challenge, exp);

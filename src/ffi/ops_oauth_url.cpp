@@ -11,8 +11,8 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_build_authorize_url(Rus
                                                                              RustCallStatus* status) {
   return ffi::run<QSDK_OP(build_authorize_url)>(
       status,
-      [](const std::string& iss, const std::string& client, const std::string& redirect, const std::string& st,
-         const std::string& n, const std::string& challenge) {
+      [](std::string_view iss, std::string_view client, std::string_view redirect, std::string_view st,
+         std::string_view n, std::string_view challenge) {
         return core::build_authorize_url(iss, {client, redirect, st, n, challenge});
       },
       issuer, client_id, redirect_uri, state, nonce, code_challenge);

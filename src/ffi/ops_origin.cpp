@@ -7,5 +7,5 @@ using namespace qsdk;
 QSDK_OPERATION(normalize_origin);
 QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_normalize_origin(RustBuffer origin, RustCallStatus* status) {
   return ffi::run<QSDK_OP(normalize_origin)>(
-      status, [](const std::string& o) { return core::normalize_origin(o); }, origin);
+      status, [](std::string_view o) { return core::normalize_origin(o); }, origin);
 }

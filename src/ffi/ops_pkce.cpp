@@ -12,5 +12,5 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_generate_pkce(RustCallS
 QSDK_OPERATION(pkce_challenge);
 QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_pkce_challenge(RustBuffer verifier, RustCallStatus* status) {
   return ffi::run<QSDK_OP(pkce_challenge)>(
-      status, [](const std::string& v) { return core::pkce_challenge(v); }, verifier);
+      status, [](std::string_view v) { return core::pkce_challenge(v); }, verifier);
 }

@@ -12,7 +12,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_verify_token_at(RustBuf
                                                                          RustCallStatus* status) {
   return ffi::run<QSDK_OP(verify_token_at)>(
       status,
-      [](const std::string& token, const std::string& jwks, const std::string& iss, const std::string& aud,
+      [](std::string_view token, std::string_view jwks, std::string_view iss, std::string_view aud,
          std::uint64_t now) { return core::verify_token_at(token, jwks, iss, aud, now); },
       jwt, jwks_json, expected_iss, expected_aud, now_unix);
 }
@@ -20,5 +20,5 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_verify_token_at(RustBuf
 QSDK_OPERATION(issuer_key_id);
 QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_issuer_key_id(RustBuffer jwk_json, RustCallStatus* status) {
   return ffi::run<QSDK_OP(issuer_key_id)>(
-      status, [](const std::string& jwk) { return core::issuer_key_id(jwk); }, jwk_json);
+      status, [](std::string_view jwk) { return core::issuer_key_id(jwk); }, jwk_json);
 }

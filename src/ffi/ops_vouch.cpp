@@ -12,7 +12,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_origin_vouch_binding(ui
                                                                               RustCallStatus* status) {
   return ffi::run<QSDK_OP(origin_vouch_binding)>(
       status,
-      [](std::uint64_t t, const std::string& a, const std::string& o, std::uint64_t ep, std::uint64_t ex, bool allow) {
+      [](std::uint64_t t, std::string_view a, std::string_view o, std::uint64_t ep, std::uint64_t ex, bool allow) {
         return core::origin_vouch_binding(t, a, o, ep, ex, allow);
       },
       tenant_id, aud, origin, epoch, exp, allow_insecure_origin);
@@ -25,8 +25,8 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_origin_vouch_signer(uin
                                                                              RustCallStatus* status) {
   return ffi::run<QSDK_OP(origin_vouch_signer)>(
       status,
-      [](std::uint64_t t, const std::string& a, const std::string& o, std::uint64_t ep, std::uint64_t ex,
-         const std::string& sig) { return core::origin_vouch_signer(t, a, o, ep, ex, sig); },
+      [](std::uint64_t t, std::string_view a, std::string_view o, std::uint64_t ep, std::uint64_t ex,
+         std::string_view sig) { return core::origin_vouch_signer(t, a, o, ep, ex, sig); },
       tenant_id, aud, origin, epoch, exp, signature_hex);
 }
 
@@ -43,7 +43,7 @@ QSDK_EXPORT RustBuffer uniffi_quorvel_sdk_uniffi_fn_func_is_origin_voucher_calld
                                                                                     RustCallStatus* status) {
   return ffi::run<QSDK_OP(is_origin_voucher_calldata)>(
       status,
-      [](std::uint64_t t, const std::string& signer, std::uint64_t ep) {
+      [](std::uint64_t t, std::string_view signer, std::uint64_t ep) {
         return core::is_origin_voucher_calldata(t, signer, ep);
       },
       tenant_id, signer_hex, epoch);

@@ -24,7 +24,7 @@ struct Status {
   RustCallStatus st{};
   Status() = default;
   Status(const Status&) = delete;
-  ~Status() { qsdk::ffi::release(st.error_buf); }
+  ~Status() { qsdk::ffi::release(st.error_buf, qsdk::ffi::Wipe::No); }
   RustCallStatus* operator&() { return &st; }
   std::string text() const {
     return std::string(reinterpret_cast<const char*>(st.error_buf.data), static_cast<std::size_t>(st.error_buf.len));
@@ -268,7 +268,7 @@ void check_member() {
       } else {
         EXPECT_TRUE(b.data == nullptr && b.len == 0 && b.capacity == 0);
       }
-      qsdk::ffi::release(b);
+      qsdk::ffi::release(b, qsdk::ffi::Wipe::No);
     } else {
       const T got = Exports<T>::complete(h, &st);
       if (succeed) {

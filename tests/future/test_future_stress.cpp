@@ -101,7 +101,7 @@ bool drive_one(WakeQueue& wakes, std::uint64_t id, std::minstd_rand& rng, std::s
   auto complete = [&] {
     RustCallStatus st{};
     const std::uint64_t v = U64::complete(h, &st);
-    qsdk::ffi::release(st.error_buf);
+    qsdk::ffi::release(st.error_buf, qsdk::ffi::Wipe::No);
     std::lock_guard lock(completed_lock);
     completed.push_back({st.code, v});
   };
