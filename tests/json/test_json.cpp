@@ -82,6 +82,7 @@ TEST(Json, GenericValuesRoundTripToCanonicalText) {
     const auto v = json::parse(c.input);
     ASSERT_TRUE(v.has_value()) << c.input << ": " << v.error();
     EXPECT_EQ(json::to_text(*v), c.canonical) << c.input;
+    EXPECT_EQ(json::canonical_text<json::Value>(c.input), c.canonical) << c.input;
     // The canonical form is a fixed point.
     const auto again = json::parse(c.canonical);
     ASSERT_TRUE(again.has_value()) << c.canonical;
@@ -132,6 +133,7 @@ void expect_failures(const std::vector<Failure>& cases) {
     const auto v = json::parse(c.input);
     ASSERT_FALSE(v.has_value()) << c.input;
     EXPECT_EQ(v.error(), c.message) << c.input;
+    EXPECT_EQ(json::canonical_text<json::Value>(c.input).error(), c.message) << c.input;
   }
 }
 
@@ -269,6 +271,7 @@ TEST(JsonRecord, ReadsEitherFormAndWritesCanonically) {
     const auto s = json::parse_as<Sample>(text);
     ASSERT_TRUE(s.has_value()) << text << ": " << s.error();
     EXPECT_EQ(*s, want) << text;
+    EXPECT_EQ(json::canonical_text<Sample>(text), json::to_text(want)) << text;
   }
   EXPECT_EQ(json::to_text(want), R"({"s":"a","list":["x","y"],"opt":7,"extra":{"k":1},"inner":{"n":3}})");
 
@@ -277,6 +280,8 @@ TEST(JsonRecord, ReadsEitherFormAndWritesCanonically) {
   ASSERT_TRUE(bare.has_value());
   EXPECT_FALSE(bare->opt.has_value());
   EXPECT_EQ(json::to_text(*bare), R"({"s":"","list":[],"inner":{"n":0}})");
+  EXPECT_EQ(json::canonical_text<Sample>(R"({"opt":null,"s":"","list":[],"extra":{},"inner":{"n":0}})"),
+            R"({"s":"","list":[],"inner":{"n":0}})");
   EXPECT_EQ(json::to_text(*json::parse_as<Sample>(R"(["",[],null,{},[0]])")), R"({"s":"","list":[],"inner":{"n":0}})");
 }
 
@@ -337,6 +342,7 @@ TEST(JsonRecord, FailuresReadLikeADerivedDeserializer) {
     const auto s = json::parse_as<Sample>(c.input);
     ASSERT_FALSE(s.has_value()) << c.input;
     EXPECT_EQ(s.error(), c.message) << c.input;
+    EXPECT_EQ(json::canonical_text<Sample>(c.input).error(), c.message) << c.input;
   }
 }
 
