@@ -2,7 +2,8 @@
 // which hash a canonical text, beside SHA-256 over the same bytes (a typical
 // link and one carrying a 1 MiB grant list); mint_capability_deed, which
 // hashes nothing, and the texts that wrap no primitive, beside the copies of
-// their arguments (a 10-link chain and a 1 MiB grant list). The export's time
+// their arguments (a 10-link chain and a 1 MiB grant list), and the 1 MiB
+// mint also beside SHA-256 of its grant list. The export's time
 // minus the floor is the JSON layer's share (parsing, canonical writing).
 #include <stdexcept>
 #include <string>
@@ -121,6 +122,10 @@ const bool registered = add({
      buffer_floor({deed_text(), in.small_grants, in.chain})},
     {"mint_capability_deed [1 MiB grants]", call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"),
      buffer_floor({deed_text(), in.big_grants, "[]"})},
+    // The same call beside SHA-256 of its grant list: the yardstick for
+    // reading and writing JSON that the parent reference rows also use.
+    {"mint_capability_deed [1 MiB grants, beside SHA-256]",
+     call(QSDK_FN(mint_capability_deed), user_deed(), in.big_grants, "[]"), sha256_floor(in.big_grants.size())},
     // The same calls beside what a C++ program would do without the library.
     {"parent_ref_hash_link [1 MiB grants, RapidJSON anchor]", call(QSDK_FN(parent_ref_hash_link), in.big_link),
      rapidjson_anchor(in.big_link)},

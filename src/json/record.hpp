@@ -215,16 +215,7 @@ struct Codec<std::vector<T>> {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
     if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting());
-    w.put('[');
-    for (bool first = true;; first = false) {
-      switch (c.next_element()) {
-        case Cursor::Step::Failed: return false;
-        case Cursor::Step::Closed: w.put(']'); return true;
-        case Cursor::Step::Item: break;
-      }
-      if (!first) w.put(',');
-      if (!transcribe_with<Codec<T>, T>(c, w)) return false;
-    }
+    return transcribe_elements(c, w, transcribe_with<Codec<T>, T>);
   }
 };
 
@@ -315,26 +306,11 @@ struct Codec<T> {
     if (t == nullptr) return false;
     if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting());
     MemberOrder members(w);
-    std::array<bool, kCount> seen{};
-    for (;;) {
-      std::string_view name;
-      switch (c.next_member(name)) {
-        case Cursor::Step::Failed: return false;
-        case Cursor::Step::Closed:
-          if (!check_required(c, seen)) return false;
-          members.close();
-          return true;
-        case Cursor::Step::Item: break;
-      }
-      const std::size_t index = index_of(name);
-      if (index == kCount) {
-        if (!c.skip_value()) return false;
-        continue;
-      }
-      if (seen[index]) return c.fail_here(cat("duplicate field `", name, "`"));
-      seen[index] = true;
-      if (!transcribe_at(c, w, members, index, std::make_index_sequence<kCount>{})) return false;
-    }
+    const bool read = read_members(c, [&](std::size_t index) {
+      return transcribe_at(c, w, members, index, std::make_index_sequence<kCount>{});
+    });
+    if (read) members.close();
+    return read;
   }
 
  private:
@@ -349,6 +325,16 @@ struct Codec<T> {
   static_assert(std::ranges::all_of(kNames, detail::plain_name), "member names are written without escaping");
 
   static bool decode_members(Cursor& c, T& out) {
+    return read_members(c, [&](std::size_t index) {
+      return decode_at(c, out, index, std::make_index_sequence<kCount>{});
+    });
+  }
+
+  // Walks an object's members up to its closing brace: unknown ones are
+  // skipped, a repeated one refused, and `read(index)` takes the value of
+  // each declared one; a required member missing is refused at the brace.
+  template <class Read>
+  static bool read_members(Cursor& c, Read&& read) {
     std::array<bool, kCount> seen{};
     for (;;) {
       std::string_view name;
@@ -364,7 +350,7 @@ struct Codec<T> {
       }
       if (seen[index]) return c.fail_here(cat("duplicate field `", name, "`"));
       seen[index] = true;
-      if (!decode_at(c, out, index, std::make_index_sequence<kCount>{})) return false;
+      if (!read(index)) return false;
     }
   }
 

@@ -116,19 +116,6 @@ bool transcribe_members(Cursor& c, Writer& w) {
   }
 }
 
-bool transcribe_elements(Cursor& c, Writer& w) {
-  w.put('[');
-  for (bool first = true;; first = false) {
-    switch (c.next_element()) {
-      case Cursor::Step::Failed: return false;
-      case Cursor::Step::Closed: w.put(']'); return true;
-      case Cursor::Step::Item: break;
-    }
-    if (!first) w.put(',');
-    if (!transcribe_value(c, w)) return false;
-  }
-}
-
 // A value whose first token was just taken; the token is read before the
 // cursor moves on.
 bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
@@ -143,7 +130,7 @@ bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
       [[fallthrough]];
     case Tok::F64: write_number(w, t.d); return true;
     case Tok::String: write_taken_text(c, w, t); return true;
-    case Tok::BeginArray: return transcribe_elements(c, w);
+    case Tok::BeginArray: return transcribe_elements(c, w, transcribe_value);
     case Tok::BeginObject: return transcribe_members(c, w);
     default: return c.fail_at(t.end, "expected value");
   }

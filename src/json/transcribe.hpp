@@ -75,6 +75,22 @@ inline void write_taken_text(const Cursor& c, Writer& w, const Token& t) {
   w.put('"');
 }
 
+// The rest of an array whose opening bracket was just taken, each element
+// read and written by `element(c, w)`.
+template <class Element>
+bool transcribe_elements(Cursor& c, Writer& w, Element&& element) {
+  w.put('[');
+  for (bool first = true;; first = false) {
+    switch (c.next_element()) {
+      case Cursor::Step::Failed: return false;
+      case Cursor::Step::Closed: w.put(']'); return true;
+      case Cursor::Step::Item: break;
+    }
+    if (!first) w.put(',');
+    if (!element(c, w)) return false;
+  }
+}
+
 // Any JSON value, written canonically: objects sorted by member name, a
 // repeated name keeping its last value, numbers in their canonical form.
 bool transcribe_value(Cursor& c, Writer& w);
