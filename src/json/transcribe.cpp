@@ -85,7 +85,20 @@ void MemberOrder::rearrange() {
     order = order.first(kept);
   }
 
-  // Written after the object's current end, then moved down over it.
+  // A small object is copied aside and written again in order; a large one
+  // is written after its current end, then moved down over it.
+  const std::size_t body_size = w_.size() - body_;
+  if (body_size <= kSmallBody) {
+    char body[kSmallBody];
+    w_.copy_since(body_, body);
+    w_.truncate(body_);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      if (k != 0) w_.put(',');
+      const Member& m = at(order[k]);
+      w_.put(std::string_view(body + (m.start - body_), m.end - m.start));
+    }
+    return;
+  }
   std::string& out = w_.flushed();
   const std::size_t tail = out.size();
   std::size_t length = order.empty() ? 0 : order.size() - 1;

@@ -53,6 +53,7 @@ class MemberOrder {
   const Member& at(std::size_t i) const { return i < kInline ? inline_[i] : overflow_[i - kInline]; }
 
   static constexpr std::size_t kInline = 12;
+  static constexpr std::size_t kSmallBody = 512;
   Writer& w_;
   std::size_t body_;  // just past the opening brace
   bool by_name_ = false;

@@ -60,6 +60,15 @@ class Writer {
     return std::string_view(out_.data() + from, head) == text.substr(0, head) &&
            std::string_view(block_, used_) == text.substr(head);
   }
+  // Copies what was written from offset `from` on into `to`.
+  void copy_since(std::size_t from, char* to) const noexcept {
+    if (from < out_.size()) {
+      std::memcpy(to, out_.data() + from, out_.size() - from);
+      to += out_.size() - from;
+      from = out_.size();
+    }
+    std::memcpy(to, block_ + (from - out_.size()), used_ - (from - out_.size()));
+  }
   // The target with everything written so far, for rearranging in place.
   std::string& flushed() {
     flush();
