@@ -140,8 +140,12 @@ bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
     case Tok::I64: w.put(c.number_spelling()); return true;  // an integer's JSON spelling is its canonical form
     case Tok::NegativeInteger:
       if (!std::isfinite(t.d)) return c.fail_out_of_range();
-      [[fallthrough]];
-    case Tok::F64: write_number(w, t.d); return true;
+      write_number(w, t.d);
+      return true;
+    case Tok::F64:
+      if (spelled_as_written(c.number_spelling())) w.put(c.number_spelling());
+      else write_number(w, t.d);
+      return true;
     case Tok::String: write_taken_text(c, w, t); return true;
     case Tok::BeginArray: return transcribe_elements(c, w, transcribe_value);
     case Tok::BeginObject: return transcribe_members(c, w);

@@ -168,6 +168,23 @@ void write_number(Writer& w, double d) {
   }
 }
 
+bool spelled_as_written(std::string_view s) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t i = s.starts_with('-') ? 1 : 0;
+  const std::size_t whole = i;
+  while (i < s.size() && digit(s[i])) ++i;
+  const std::size_t whole_digits = i - whole;
+  if (whole_digits == 0 || i == s.size() || s[i] != '.') return false;
+  const std::size_t fraction = ++i;
+  while (i < s.size() && digit(s[i])) ++i;
+  if (i != s.size() || i == fraction || s.back() == '0') return false;  // an exponent, or a trailing zero
+  if (s[whole] != '0') return whole_digits + (i - fraction) <= 15;
+  // 0.000ddd: at most four zeros before the first significant digit keeps it at 1e-5 or more.
+  std::size_t zeros = 0;
+  while (s[fraction + zeros] == '0') ++zeros;
+  return zeros <= 4 && i - fraction - zeros <= 15;
+}
+
 namespace {
 
 // Writes nested values with an explicit stack rather than recursion; the

@@ -93,6 +93,12 @@ void write_number(Writer& w, std::int64_t n);
 // notation for 1e-5 <= |d| < 1e16 (always with a fractional digit) and in
 // exponent notation otherwise: 1.5, 100.0, 1e16, 1.5e-7, -0.0.
 void write_number(Writer& w, double d);
+// Whether a number's JSON spelling is already what write_number gives its
+// double, so that it can be copied as it stands: a plain decimal fraction in
+// the fixed-notation range, without trailing zeros, of at most 15
+// significant digits (every such decimal is the shortest that reads back
+// to its double).
+bool spelled_as_written(std::string_view spelling);
 void write(Writer& w, const Value& value);
 void write(Writer& w, const Object& object);
 
