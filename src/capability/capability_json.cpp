@@ -93,18 +93,21 @@ struct json::Record<Delegation> {
 
 namespace {
 
+// A parser's failure is the caller's input error.
+template <class R>
+Result<R> as_input(json::Parsed<R> read) {
+  if (!read) return std::unexpected(CoreError::input(std::move(read.error())));
+  return std::move(*read);
+}
+
 template <class T>
 Result<T> parse_input(std::string_view text) {
-  auto parsed = json::parse_as<T>(text);
-  if (!parsed) return std::unexpected(CoreError::input(std::move(parsed.error())));
-  return std::move(*parsed);
+  return as_input(json::parse_as<T>(text));
 }
 
 template <class T>
 Result<std::string> canonical_input(std::string_view text) {
-  auto canonical = json::canonical_text<T>(text);
-  if (!canonical) return std::unexpected(CoreError::input(std::move(canonical.error())));
-  return std::move(*canonical);
+  return as_input(json::canonical_text<T>(text));
 }
 
 }  // namespace

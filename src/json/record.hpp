@@ -50,15 +50,17 @@ template <class T>
 struct Codec;
 
 template <class C, class M>
+bool decode_then_encode(Cursor& c, Writer& w) {
+  M value{};
+  if (!C::decode(c, value)) return false;
+  C::encode(w, value);
+  return true;
+}
+
+template <class C, class M>
 bool transcribe_with(Cursor& c, Writer& w) {
-  if constexpr (requires { C::transcribe(c, w); }) {
-    return C::transcribe(c, w);
-  } else {
-    M value{};
-    if (!C::decode(c, value)) return false;
-    C::encode(w, value);
-    return true;
-  }
+  if constexpr (requires { C::transcribe(c, w); }) return C::transcribe(c, w);
+  else return decode_then_encode<C, M>(c, w);
 }
 
 template <class T>
@@ -175,12 +177,13 @@ struct Codec<std::optional<T>> {
   }
   static void encode(Writer& w, const std::optional<T>& v) {
     if (v) Codec<T>::encode(w, *v);
-    else w.put("null");
+    else w.put(kDefaultText);
   }
+  static constexpr std::string_view kDefaultText = "null";  // absent
   static bool transcribe(Cursor& c, Writer& w) {
     if (c.peek().kind == Tok::Null) {
       c.begin_value();
-      w.put("null");
+      w.put(kDefaultText);
       return true;
     }
     return transcribe_with<Codec<T>, T>(c, w);
@@ -296,12 +299,7 @@ struct Codec<T> {
   // The object form member by member; the positional form, which is rare,
   // through the record itself.
   static bool transcribe(Cursor& c, Writer& w) {
-    if (c.peek().kind == Tok::BeginArray) {
-      T v{};
-      if (!decode(c, v)) return false;
-      encode(w, v);
-      return true;
-    }
+    if (c.peek().kind == Tok::BeginArray) return decode_then_encode<Codec<T>, T>(c, w);
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
     if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting());
@@ -382,8 +380,7 @@ struct Codec<T> {
 
   template <class F>
   static bool written_as_default(const Writer& w, std::size_t value) {
-    if constexpr (IsOptional<typename F::Member>::value && std::is_same_v<typename F::Codec, Codec<typename F::Member>>)
-      return w.wrote_since(value, "null");  // how an absent optional is written
+    // A codec may name what it writes for the default, sparing the encoding.
     if constexpr (requires { F::Codec::kDefaultText; }) return w.wrote_since(value, F::Codec::kDefaultText);
     std::string default_text;  // short: 0, "" or the like
     {

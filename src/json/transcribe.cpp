@@ -85,31 +85,23 @@ void MemberOrder::rearrange() {
     order = order.first(kept);
   }
 
-  // A small object is copied aside and written again in order; a large one
-  // is written after its current end, then moved down over it.
+  // The members are copied aside (on the stack when the object is small)
+  // and written again in order.
   const std::size_t body_size = w_.size() - body_;
-  if (body_size <= kSmallBody) {
-    char body[kSmallBody];
-    w_.copy_since(body_, body);
-    w_.truncate(body_);
-    for (std::size_t k = 0; k < order.size(); ++k) {
-      if (k != 0) w_.put(',');
-      const Member& m = at(order[k]);
-      w_.put(std::string_view(body + (m.start - body_), m.end - m.start));
-    }
-    return;
+  char small_body[kSmallBody];
+  std::string large_body;
+  char* body = small_body;
+  if (body_size > kSmallBody) {
+    large_body.resize(body_size);
+    body = large_body.data();
   }
-  std::string& out = w_.flushed();
-  const std::size_t tail = out.size();
-  std::size_t length = order.empty() ? 0 : order.size() - 1;
-  for (const std::size_t i : order) length += at(i).end - at(i).start;
-  out.reserve(tail + length);
+  w_.copy_since(body_, body);
+  w_.truncate(body_);
   for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k != 0) out.push_back(',');
+    if (k != 0) w_.put(',');
     const Member& m = at(order[k]);
-    out.append(out.data() + m.start, m.end - m.start);
+    w_.put(std::string_view(body + (m.start - body_), m.end - m.start));
   }
-  out.erase(body_, tail - body_);
 }
 
 namespace {

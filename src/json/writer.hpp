@@ -69,11 +69,6 @@ class Writer {
     }
     std::memcpy(to, block_ + (from - out_.size()), used_ - (from - out_.size()));
   }
-  // The target with everything written so far, for rearranging in place.
-  std::string& flushed() {
-    flush();
-    return out_;
-  }
 
  private:
   static constexpr std::size_t kBlock = 1024;
