@@ -6,11 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "base/codec.hpp"
 #include "base/error.hpp"
-#include "capability/capability.hpp"
 #include "crypto/secp256k1.hpp"
 
 namespace qsdk::core {
@@ -43,7 +41,7 @@ struct DeedTerms {
 };
 
 // A deed only carries its grant list and delegation chain, so it holds
-// them as the canonical texts that capability_json.hpp reads them into.
+// them as their canonical texts (capability/capability_json.hpp makes them).
 struct Deed : DeedTerms {
   std::optional<std::string> grants;
   std::optional<std::string> delegations;
