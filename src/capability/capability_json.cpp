@@ -44,7 +44,7 @@ struct CanonicalObjectCodec {
   static bool transcribe(json::Cursor& c, json::Writer& w) {
     const std::size_t start = w.size();
     if (!json::transcribe_object(c, w, expecting())) return false;
-    if (w.wrote_since(start, "{}")) w.truncate(start);
+    if (w.since(start) == "{}") w.truncate(start);
     return true;
   }
 };

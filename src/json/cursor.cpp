@@ -45,7 +45,7 @@ const Token* Cursor::begin_other_value() {
       return nullptr;
     case Tok::FaultyString:
       consume();
-      fail_at(taken_.text.offset, "lone leading surrogate in hex escape");
+      fail_at(held().text.offset, "lone leading surrogate in hex escape");
       return nullptr;
     default:
       // A decoder asked for a value where the text has none: a decoder fault.
@@ -57,18 +57,18 @@ const Token* Cursor::begin_other_value() {
 // A negative integer beyond the doubles' range fails only where it is held
 // as a double, not where its sign alone refuses it.
 const Token* Cursor::take_number() {
-  number_text_ = tokens_.spelling(taken_);
-  const Number n = read_number(number_text_, (taken_.flags & kIntegral) != 0);
+  number_text_ = tokens_.spelling(held());
+  const Number n = read_number(number_text_, (held().flags & kIntegral) != 0);
   switch (n.kind) {
-    case Number::Kind::U64: taken_.kind = Tok::U64; taken_.u = n.u; break;
-    case Number::Kind::I64: taken_.kind = Tok::I64; taken_.i = n.i; break;
-    case Number::Kind::F64: taken_.kind = Tok::F64; taken_.d = n.d; break;
-    case Number::Kind::NegativeInteger: taken_.kind = Tok::NegativeInteger; taken_.d = n.d; break;
+    case Number::Kind::U64: held().kind = Tok::U64; held().u = n.u; break;
+    case Number::Kind::I64: held().kind = Tok::I64; held().i = n.i; break;
+    case Number::Kind::F64: held().kind = Tok::F64; held().d = n.d; break;
+    case Number::Kind::NegativeInteger: held().kind = Tok::NegativeInteger; held().d = n.d; break;
     case Number::Kind::OutOfRange:
       fail_out_of_range();
       return nullptr;
   }
-  return &taken_;
+  return &held();
 }
 
 // Reported at the number's first byte.
@@ -168,7 +168,7 @@ bool Cursor::fail_at(std::size_t offset, std::string message) {
 }
 
 bool Cursor::fail_here(std::string message) {
-  const std::size_t last = consumed_ ? taken_.end - 1 : 0;
+  const std::size_t last = consumed_ ? taken().end - 1 : 0;
   return fail_at(last, std::move(message));
 }
 
@@ -203,7 +203,7 @@ std::string Cursor::describe(const Token& t) const {
 
 std::size_t Cursor::start_of_next() const {
   const std::string_view s = tokens_.source();
-  std::size_t o = consumed_ ? taken_.end : 0;
+  std::size_t o = consumed_ ? taken().end : 0;
   const auto skip_space = [&] {
     while (o < s.size() && is_json_space(s[o])) ++o;
   };

@@ -21,16 +21,16 @@ class Cursor {
   // The next token, not consumed.
   const Token& peek() {
     if (!ahead_) {
-      next_ = tokens_.next();
+      slots_[taken_slot_ ^ 1] = tokens_.next();
       ahead_ = true;
     }
-    return next_;
+    return slots_[taken_slot_ ^ 1];
   }
   // A String's or Key's text; valid until the cursor reads the next token,
   // unless it is a view into the source text, which lasts as long as that.
   std::string_view text(const Token& t) const noexcept { return tokens_.text(t); }
   // The token taken last, and the spelling of the number taken last.
-  const Token& taken() const noexcept { return taken_; }
+  const Token& taken() const noexcept { return slots_[taken_slot_]; }
   std::string_view number_spelling() const noexcept { return number_text_; }
 
   // Consumes the first token of the next value; nullptr after recording the
@@ -71,18 +71,22 @@ class Cursor {
   // The token ahead becomes the taken one; its text stays valid until the
   // next peek.
   const Token& consume() {
-    taken_ = peek();
+    peek();
+    taken_slot_ ^= 1;
     ahead_ = false;
     consumed_ = true;
-    return taken_;
+    return held();
   }
+  Token& held() noexcept { return slots_[taken_slot_]; }
   const Token* take_number();
   const Token* begin_other_value();
 
   Tokeniser tokens_;
-  Token next_;          // the token ahead, when ahead_
+  // The last token consumed (numbers converted) and the token ahead, when
+  // ahead_. Taking a token flips which slot is which rather than copying it.
+  Token slots_[2];
+  std::uint8_t taken_slot_ = 0;
   bool ahead_ = false;
-  Token taken_;         // the last token consumed; numbers converted
   bool consumed_ = false;
   std::string_view number_text_;  // the last number's spelling
   std::string error_;

@@ -60,11 +60,45 @@ double nearest_double(std::string_view spelling) {
   return negative ? -0.0 : 0.0;  // underflow reads as zero
 }
 
+namespace {
+
+// A plain decimal of at most 15 digits, without exponent: its digits make an
+// integer below 2^53 and its scale a power of ten of at most 10^22, both held
+// exactly by a double, so one division rounds it correctly.
+bool read_short_decimal(std::string_view spelling, double& out) {
+  constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const bool negative = spelling.starts_with('-');
+  std::uint64_t digits = 0;
+  std::size_t count = 0, scale = 0;
+  bool fraction = false;
+  for (std::size_t i = negative ? 1 : 0; i < spelling.size(); ++i) {
+    const char c = spelling[i];
+    if (c == '.') {
+      fraction = true;
+      continue;
+    }
+    if (c < '0' || c > '9' || ++count > 15) return false;  // an exponent, or too many digits
+    digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+    if (fraction) ++scale;
+  }
+  const double d = static_cast<double>(digits) / kPowers[scale];
+  out = negative ? -d : d;
+  return true;
+}
+
+}  // namespace
+
 Number read_number(std::string_view spelling, bool integral) {
   Number n;
   const char* first = spelling.data();
   const char* last = first + spelling.size();
   const bool negative = spelling.starts_with('-');
+  // Up to 19 digits always fit: most integers are read here, digit by digit.
+  if (integral && !negative && spelling.size() <= 19) {
+    for (const char c : spelling) n.u = n.u * 10 + static_cast<std::uint64_t>(c - '0');
+    return n;
+  }
   if (integral && spelling != "-0") {
     if (!negative && std::from_chars(first, last, n.u).ec == std::errc{}) return n;
     if (negative) {
@@ -76,6 +110,10 @@ Number read_number(std::string_view spelling, bool integral) {
       n.d = nearest_double(spelling);
       return n;
     }
+  }
+  if (!integral && read_short_decimal(spelling, n.d)) {
+    n.kind = Number::Kind::F64;
+    return n;
   }
   n.d = nearest_double(spelling);
   n.kind = n.d == std::numeric_limits<double>::infinity() || n.d == -std::numeric_limits<double>::infinity()

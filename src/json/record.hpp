@@ -256,10 +256,8 @@ constexpr bool plain_name(std::string_view name) {
   return std::ranges::none_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\'; });
 }
 
-// Member names are short; comparing the first byte before the rest keeps
-// the lookup cheap.
 inline bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && (a.empty() || (a[0] == b[0] && a.compare(b) == 0));
+  return a.size() == b.size() && compare_names(a, b) == 0;
 }
 
 template <class M>
@@ -322,6 +320,27 @@ struct Codec<T> {
   static constexpr auto kRequired = required();
   static_assert(std::ranges::all_of(kNames, detail::plain_name), "member names are written without escaping");
 
+  // Each member's name as it is written after a comma: `,"name":`.
+  static constexpr std::size_t kLongestName = std::ranges::max(kNames, {}, &std::string_view::size).size();
+  struct WrittenName {
+    std::array<char, kLongestName + 4> text{};
+    std::size_t size = 0;
+    std::string_view view() const { return std::string_view(text.data(), size); }
+  };
+  static constexpr auto written_names() {
+    std::array<WrittenName, kCount> out{};
+    for (std::size_t i = 0; i < kCount; ++i) {
+      WrittenName& w = out[i];
+      w.text[w.size++] = ',';
+      w.text[w.size++] = '"';
+      for (const char c : kNames[i]) w.text[w.size++] = c;
+      w.text[w.size++] = '"';
+      w.text[w.size++] = ':';
+    }
+    return out;
+  }
+  static constexpr auto kWrittenNames = written_names();
+
   static bool decode_members(Cursor& c, T& out) {
     return read_members(c, [&](std::size_t index) {
       return decode_at(c, out, index, std::make_index_sequence<kCount>{});
@@ -370,7 +389,7 @@ struct Codec<T> {
   // default would be, as encode leaves out a member equal to its default.
   template <class F>
   static bool transcribe_field(Cursor& c, Writer& w, MemberOrder& members, std::size_t index, const F& f) {
-    members.begin(index, f.name);
+    members.begin(index, kWrittenNames[index].view());
     const std::size_t value = w.size();
     if (!transcribe_with<typename F::Codec, typename F::Member>(c, w)) return false;
     if (!f.required && written_as_default<F>(w, value)) members.drop();
@@ -381,13 +400,13 @@ struct Codec<T> {
   template <class F>
   static bool written_as_default(const Writer& w, std::size_t value) {
     // A codec may name what it writes for the default, sparing the encoding.
-    if constexpr (requires { F::Codec::kDefaultText; }) return w.wrote_since(value, F::Codec::kDefaultText);
+    if constexpr (requires { F::Codec::kDefaultText; }) return w.since(value) == F::Codec::kDefaultText;
     std::string default_text;  // short: 0, "" or the like
     {
       Writer dw(default_text);
       F::Codec::encode(dw, typename F::Member{});
     }
-    return w.wrote_since(value, default_text);
+    return w.since(value) == default_text;
   }
 
   template <std::size_t... I>

@@ -5,6 +5,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/text.hpp"
 #include "base/utf8.hpp"
 
@@ -60,16 +64,36 @@ constexpr std::array<bool, 256> make_string_stops() {
 }
 constexpr auto kStringStops = make_string_stops();
 
-// The first stop at or after `p`. Strings are mostly plain ASCII, so eight
-// bytes are checked at once: a word holds a stop when one of its bytes is
-// below 0x20, a quote, a backslash or has its high bit set. The lowest byte
-// flagged is always a true stop (the borrow only flags bytes above one).
+#if defined(__SSE2__)
+// The stops among the sixteen bytes at `p`, a bit for each. As signed bytes,
+// every stop but the quote and the backslash is below 0x20 (the non-ASCII
+// bytes are negative).
+unsigned stops_in_16(const char* p) noexcept {
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')),
+                                                  _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))),
+                                     _mm_cmplt_epi8(chunk, _mm_set1_epi8(0x20)));
+  return static_cast<unsigned>(_mm_movemask_epi8(stops));
+}
+#endif
+
+// The first stop at or after `p`. Strings are mostly plain ASCII, so many
+// bytes are checked at once.
 std::size_t next_stop(std::string_view s, std::size_t p) noexcept {
+  const char* data = s.data();
+  const std::size_t size = s.size();
+#if defined(__SSE2__)
+  for (; size - p >= 16; p += 16) {
+    const unsigned mask = stops_in_16(data + p);
+    if (mask != 0) return p + static_cast<std::size_t>(std::countr_zero(mask));
+  }
+#else
+  // Eight bytes at a time: a word holds a stop when one of its bytes is
+  // below 0x20, a quote, a backslash or has its high bit set. The lowest
+  // byte flagged is always a true stop (the borrow only flags bytes above one).
   constexpr std::uint64_t kOnes = 0x0101'0101'0101'0101ULL;
   constexpr std::uint64_t kHigh = 0x8080'8080'8080'8080ULL;
   const auto zero_byte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
-  const char* data = s.data();
-  const std::size_t size = s.size();
   for (; size - p >= 8; p += 8) {
     std::uint64_t word;
     std::memcpy(&word, data + p, sizeof word);
@@ -77,6 +101,7 @@ std::size_t next_stop(std::string_view s, std::size_t p) noexcept {
                                 zero_byte(word ^ (kOnes * '\\')) | (word & kHigh);
     if (stops != 0) return p + static_cast<std::size_t>(std::countr_zero(stops) / 8);
   }
+#endif
   while (p < size && !kStringStops[static_cast<unsigned char>(data[p])]) ++p;
   return p;
 }
@@ -260,8 +285,32 @@ int Tokeniser::hex4(std::size_t at) const noexcept {
 // surrogate escape is grammatical: a key with one fails, a value becomes a
 // FaultyString that fails only when taken.
 Token Tokeniser::string(Tok kind) {
+#if defined(__SSE2__)
+  // Most strings are short and plain: the first stop within sixteen bytes
+  // is their closing quote.
+  const std::size_t start = p_ + 1;
+  if (s_.size() - start >= 16) {
+    const unsigned mask = stops_in_16(s_.data() + start);
+    const std::size_t quote = start + static_cast<std::size_t>(std::countr_zero(mask));
+    if (mask != 0 && s_[quote] == '"') return plain_string(kind, start, quote);
+  }
+#endif
+  return string_in_full(kind);
+}
+
+// The string from `start` to the quote at `quote` holds no escape.
+Token Tokeniser::plain_string(Tok kind, std::size_t start, std::size_t quote) noexcept {
+  p_ = quote + 1;
+  if (kind == Tok::String) expect_ = Expect::Delimiter;
+  Token t = token(kind);
+  t.flags = kInSource;
+  t.text.offset = static_cast<std::uint32_t>(start);
+  t.text.length = static_cast<std::uint32_t>(quote - start);
+  return t;
+}
+
+Token Tokeniser::string_in_full(Tok kind) {
   std::string& store = kind == Tok::Key ? key_store_ : value_store_;
-  store.clear();
   const std::size_t start = ++p_;
   std::size_t copied = p_;  // when unescaping: the first byte not yet copied
   bool escaped = false;
@@ -284,6 +333,7 @@ Token Tokeniser::string(Tok kind) {
     }
     if (c < 0x20) return fail_here(Fault::ControlCharacter, p_);
     // A backslash.
+    if (!escaped) store.clear();
     escaped = true;
     store.append(s_.substr(copied, p_ - copied));
     const std::size_t escape = p_++;
@@ -332,17 +382,12 @@ Token Tokeniser::string(Tok kind) {
     t.text.offset = static_cast<std::uint32_t>(at);
     return t;
   }
+  if (!escaped) return plain_string(kind, start, quote);
   if (kind == Tok::String) expect_ = Expect::Delimiter;
   Token t = token(kind);
-  if (escaped) {
-    store.append(s_.substr(copied, quote - copied));
-    t.text.offset = 0;
-    t.text.length = static_cast<std::uint32_t>(store.size());
-  } else {
-    t.flags = kInSource;
-    t.text.offset = static_cast<std::uint32_t>(start);
-    t.text.length = static_cast<std::uint32_t>(quote - start);
-  }
+  store.append(s_.substr(copied, quote - copied));
+  t.text.offset = 0;
+  t.text.length = static_cast<std::uint32_t>(store.size());
   return t;
 }
 

@@ -112,6 +112,8 @@ class Tokeniser {
   Token literal(std::string_view word, Tok kind);
   Token number();
   Token string(Tok kind);
+  Token string_in_full(Tok kind);
+  Token plain_string(Tok kind, std::size_t start, std::size_t quote) noexcept;
   Token open(Tok kind, bool object);
   Token close(Tok kind);
   int hex4(std::size_t at) const noexcept;

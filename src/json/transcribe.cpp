@@ -2,33 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <span>
 
 namespace qsdk::core::json {
-
-MemberOrder::MemberOrder(Writer& w) : w_(w) {
-  w_.put('{');
-  body_ = w_.size();
-}
-
-MemberOrder::Member& MemberOrder::open_member() {
-  if (count_ >= kInline) overflow_.emplace_back();
-  Member& m = at(count_);
-  m.separator = w_.size();
-  if (count_ != 0) w_.put(',');
-  m.start = w_.size();
-  m.position = count_++;
-  return m;
-}
-
-void MemberOrder::begin(std::size_t position, std::string_view name) {
-  Member& m = open_member();
-  m.position = position;
-  w_.put('"');
-  w_.put(name);  // record member names are plain, checked where they are declared
-  w_.put("\":");
-}
 
 // A name that is a view into the source lasts; an unescaped one is copied.
 void MemberOrder::begin(const Cursor& c, const Token& name) {
@@ -36,33 +14,33 @@ void MemberOrder::begin(const Cursor& c, const Token& name) {
   Member& m = open_member();
   const std::string_view text = c.text(name);
   m.name = (name.flags & kInSource) != 0 ? text : names_.emplace_front(text);
+  m.position = count_ - 1;  // a repeated name keeps the later value
+  if (count_ > 1 && compare_names(at(count_ - 2).name, m.name) >= 0) in_order_ = false;  // out of order, or repeated
+  if (count_ > 1) w_.put(',');
   write_taken_text(c, w_, name);
   w_.put(':');
 }
 
-void MemberOrder::end() { at(count_ - 1).end = w_.size(); }
-
+// Back to before the member's comma, if it had one.
 void MemberOrder::drop() {
-  w_.truncate(at(--count_).separator);
+  const std::size_t start = at(--count_).start;
+  w_.truncate(count_ == 0 ? start : start - 1);
   if (count_ >= kInline) overflow_.pop_back();
 }
 
-void MemberOrder::close() {
-  rearrange();
-  w_.put('}');
-}
-
 // Members in canonical order, a repeated name keeping only its last
-// occurrence; when that is the order they came in, the text already stands.
+// occurrence. A member taken back out may have left them in order after all.
 void MemberOrder::rearrange() {
-  const auto before = [this](std::size_t a, std::size_t b) {
+  const auto order_of = [this](std::size_t a, std::size_t b) {
     const Member &x = at(a), &y = at(b);
-    if (by_name_ && x.name != y.name) return x.name < y.name;
-    return x.position < y.position;
+    const int by_name = by_name_ ? compare_names(x.name, y.name) : 0;
+    return by_name != 0 ? by_name : (x.position < y.position ? -1 : 1);
+  };
+  const auto repeats = [this](std::size_t a, std::size_t b) {
+    return by_name_ && compare_names(at(a).name, at(b).name) == 0;
   };
   bool sorted = true;
-  for (std::size_t i = 1; i < count_ && sorted; ++i)
-    sorted = before(i - 1, i) && (!by_name_ || at(i - 1).name != at(i).name);
+  for (std::size_t i = 1; i < count_ && sorted; ++i) sorted = order_of(i - 1, i) < 0 && !repeats(i - 1, i);
   if (sorted) return;
 
   // Indices into the members, inline for objects of the usual size.
@@ -74,16 +52,11 @@ void MemberOrder::rearrange() {
     order = large_order;
   }
   std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), before);
-  if (by_name_) {
-    const auto same_as_next = [this, &order](std::size_t k) {
-      return k + 1 < order.size() && at(order[k]).name == at(order[k + 1]).name;
-    };
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < order.size(); ++k)
-      if (!same_as_next(k)) order[kept++] = order[k];
-    order = order.first(kept);
-  }
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return order_of(a, b) < 0; });
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < order.size(); ++k)
+    if (k + 1 == order.size() || !repeats(order[k], order[k + 1])) order[kept++] = order[k];
+  order = order.first(kept);
 
   // The members are copied aside (on the stack when the object is small)
   // and written again in order.
@@ -95,7 +68,8 @@ void MemberOrder::rearrange() {
     large_body.resize(body_size);
     body = large_body.data();
   }
-  w_.copy_since(body_, body);
+  const std::string_view written = w_.since(body_);
+  std::memcpy(body, written.data(), written.size());
   w_.truncate(body_);
   for (std::size_t k = 0; k < order.size(); ++k) {
     if (k != 0) w_.put(',');

@@ -16,6 +16,15 @@
 
 namespace qsdk::core::json {
 
+// Byte order of two member names: negative, zero or positive. Names are
+// short, and a loop over their bytes beats a call to memcmp.
+inline int compare_names(std::string_view a, std::string_view b) noexcept {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 // An object whose members arrive in document order and are written as they
 // come; when it closes they are put in canonical order, which costs a copy
 // of the object only if they arrived out of order. Records order members by
@@ -23,31 +32,48 @@ namespace qsdk::core::json {
 // repeated name keeps its last value.
 class MemberOrder {
  public:
-  explicit MemberOrder(Writer& w);
+  explicit MemberOrder(Writer& w) : w_(w) {
+    w_.put('{');
+    body_ = w_.size();
+  }
   MemberOrder(const MemberOrder&) = delete;
   MemberOrder& operator=(const MemberOrder&) = delete;
 
-  // Starts a member of a record; writes the separator and the name.
-  void begin(std::size_t position, std::string_view name);
+  // Starts a member of a record, given as written after a comma: `,"name":`.
+  void begin(std::size_t position, std::string_view comma_name_colon) {
+    Member& m = open_member();
+    m.position = position;
+    if (count_ > 1 && position < at(count_ - 2).position) in_order_ = false;
+    w_.put(count_ == 1 ? comma_name_colon.substr(1) : comma_name_colon);
+  }
   // Starts a member of a generic object whose name the cursor just took.
   void begin(const Cursor& c, const Token& name);
   // Ends the member just begun, or takes it back out (an absent optional).
-  void end();
+  void end() { at(count_ - 1).end = w_.size(); }
   void drop();
   // Puts the members in order and writes the closing brace.
-  void close();
+  void close() {
+    if (!in_order_) rearrange();
+    w_.put('}');
+  }
 
  private:
   // Left uninitialised until used: an object is opened for every record
   // read, and most have a few members.
   struct Member {
-    std::size_t separator;  // where the member's text begins with its comma, if any
-    std::size_t start;      // where its name begins
+    std::size_t start;      // where its name begins, just after its comma if any
     std::size_t end;
-    std::size_t position;   // the declared position, or the order of arrival
+    std::size_t position;   // records: the declared position
     std::string_view name;  // generic objects: the name unescaped, for sorting
   };
-  Member& open_member();
+  // The member's name begins after the comma its caller writes next, if any.
+  Member& open_member() {
+    if (count_ >= kInline) overflow_.emplace_back();
+    Member& m = at(count_);
+    m.start = w_.size() + (count_ != 0 ? 1 : 0);
+    ++count_;
+    return m;
+  }
   void rearrange();
   Member& at(std::size_t i) { return i < kInline ? inline_[i] : overflow_[i - kInline]; }
   const Member& at(std::size_t i) const { return i < kInline ? inline_[i] : overflow_[i - kInline]; }
@@ -57,6 +83,9 @@ class MemberOrder {
   Writer& w_;
   std::size_t body_;  // just past the opening brace
   bool by_name_ = false;
+  // Whether every member so far came after the one before it; when one did
+  // not, close() sorts them (for generic objects also when a name repeats).
+  bool in_order_ = true;
   std::size_t count_ = 0;
   Member inline_[kInline];
   std::vector<Member> overflow_;
@@ -71,9 +100,11 @@ inline void write_taken_text(const Cursor& c, Writer& w, const Token& t) {
     write_string(w, c.text(t));
     return;
   }
-  w.put('"');
-  w.put(c.text(t));
-  w.put('"');
+  const std::string_view text = c.text(t);
+  char* at = w.extend(text.size() + 2);
+  at[0] = '"';
+  Writer::copy_short(at + 1, text.data(), text.size());
+  at[text.size() + 1] = '"';
 }
 
 // The rest of an array whose opening bracket was just taken, each element

@@ -2,6 +2,7 @@
 // Writing cannot fail.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,69 +13,65 @@
 
 namespace qsdk::core::json {
 
-// Collects small pieces in a local block and appends them to the target in
-// large ones: the canonical form is written a few bytes at a time.
+// Writes straight into the target string, which it keeps a little longer
+// than what is written and trims when it goes: the canonical form is written
+// a few bytes at a time, and each piece then costs a bounds check and a copy.
 class Writer {
  public:
-  explicit Writer(std::string& out) noexcept : out_(out) {}
+  explicit Writer(std::string& out) noexcept : out_(out), data_(out.data()), room_(out.size()), used_(out.size()) {}
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
-  ~Writer() { flush(); }
+  ~Writer() { out_.resize(used_); }
 
-  void put(char c) {
-    if (used_ == kBlock) flush();
-    block_[used_++] = c;
-  }
-  void put(std::string_view s) {
-    if (s.size() > kBlock - used_) {
-      flush();
-      if (s.size() > kBlock) {
-        out_.append(s);
-        return;
-      }
-    }
-    std::memcpy(block_ + used_, s.data(), s.size());
-    used_ += s.size();
-  }
-  void flush() {
-    out_.append(block_, used_);
-    used_ = 0;
+  void put(char c) { *extend(1) = c; }
+  void put(std::string_view s) { copy_short(extend(s.size()), s.data(), s.size()); }
+  // `n` more bytes at the end, for the caller to fill at once.
+  char* extend(std::size_t n) {
+    if (room_ - used_ < n) grow(n);
+    char* at = data_ + used_;
+    used_ += n;
+    return at;
   }
 
   // Everything written so far, counted from the start of the target.
-  std::size_t size() const noexcept { return out_.size() + used_; }
+  std::size_t size() const noexcept { return used_; }
   // Forgets what was written after the first `size` bytes.
-  void truncate(std::size_t size) {
-    if (size >= out_.size()) {
-      used_ = size - out_.size();
+  void truncate(std::size_t size) noexcept { used_ = size; }
+  // What was written from offset `from` on.
+  std::string_view since(std::size_t from) const noexcept { return std::string_view(data_ + from, used_ - from); }
+
+  // Most pieces are a few bytes long: fixed-size copies that may overlap
+  // beat a call to memcpy for them.
+  static void copy_short(char* to, const char* from, std::size_t n) noexcept {
+    if (n >= 8 && n <= 16) {
+      std::memcpy(to, from, 8);
+      std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n < 4) {
+      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
     } else {
-      out_.resize(size);
-      used_ = 0;
+      std::memcpy(to, from, n);
     }
-  }
-  // Whether exactly `text` was written from offset `from` on.
-  bool wrote_since(std::size_t from, std::string_view text) const noexcept {
-    if (from > size() || size() - from != text.size()) return false;
-    if (from >= out_.size()) return std::string_view(block_ + (from - out_.size()), text.size()) == text;
-    const std::size_t head = out_.size() - from;  // the part already flushed
-    return std::string_view(out_.data() + from, head) == text.substr(0, head) &&
-           std::string_view(block_, used_) == text.substr(head);
-  }
-  // Copies what was written from offset `from` on into `to`.
-  void copy_since(std::size_t from, char* to) const noexcept {
-    if (from < out_.size()) {
-      std::memcpy(to, out_.data() + from, out_.size() - from);
-      to += out_.size() - from;
-      from = out_.size();
-    }
-    std::memcpy(to, block_ + (from - out_.size()), used_ - (from - out_.size()));
   }
 
  private:
-  static constexpr std::size_t kBlock = 1024;
+  // Uses the capacity the target already has, then doubles. Kept out of
+  // line so that extend() stays small enough to inline everywhere.
+  // The new room is left as it is, to be written over.
+  [[gnu::noinline]] void grow(std::size_t n) {
+    constexpr std::size_t kFirst = 256;
+    out_.resize_and_overwrite(std::max({used_ + n, 2 * room_, kFirst, out_.capacity()}),
+                              [](char*, std::size_t size) { return size; });
+    data_ = out_.data();
+    room_ = out_.size();
+  }
+
   std::string& out_;
-  std::size_t used_ = 0;
-  char block_[kBlock];
+  char* data_;
+  std::size_t room_;  // the target's current length, of which used_ bytes are written
+  std::size_t used_;
 };
 
 // A string literal: quote, backslash and control characters escaped, every
