@@ -50,10 +50,16 @@ std::size_t utf8_sequence_length(std::string_view bytes, std::size_t at) {
 
 std::optional<std::string> utf8_error(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
-    // Texts are mostly ASCII: eight bytes at a time while no high bit is set.
+    // Texts are mostly ASCII: 32 bytes, then eight, at a time while no high
+    // bit is set.
+    constexpr std::uint64_t kHigh = 0x8080'8080'8080'8080ULL;
+    for (std::uint64_t w[4]; bytes.size() - i >= sizeof w; i += sizeof w) {
+      std::memcpy(w, bytes.data() + i, sizeof w);
+      if (((w[0] | w[1] | w[2] | w[3]) & kHigh) != 0) break;
+    }
     for (std::uint64_t word; bytes.size() - i >= 8; i += 8) {
       std::memcpy(&word, bytes.data() + i, 8);
-      if ((word & 0x8080'8080'8080'8080ULL) != 0) break;
+      if ((word & kHigh) != 0) break;
     }
     if (i == bytes.size()) break;
     const SeqCheck c = check_sequence(bytes, i);

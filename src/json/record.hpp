@@ -353,6 +353,7 @@ struct Codec<T> {
   template <class Read>
   static bool read_members(Cursor& c, Read&& read) {
     std::array<bool, kCount> seen{};
+    std::size_t expected = 0;  // members mostly come in declared order
     for (;;) {
       std::string_view name;
       switch (c.next_member(name)) {
@@ -360,18 +361,22 @@ struct Codec<T> {
         case Cursor::Step::Closed: return check_required(c, seen);
         case Cursor::Step::Item: break;
       }
-      const std::size_t index = index_of(name);
+      const std::size_t index = index_of(name, expected);
       if (index == kCount) {
         if (!c.skip_value()) return false;
         continue;
       }
       if (seen[index]) return c.fail_here(cat("duplicate field `", name, "`"));
       seen[index] = true;
+      expected = index + 1;
       if (!read(index)) return false;
     }
   }
 
-  static std::size_t index_of(std::string_view name) {
+  // The declared member called `name`, looked for first at `expected`; kCount
+  // when there is none.
+  static std::size_t index_of(std::string_view name, std::size_t expected) {
+    if (expected < kCount && detail::same_name(kNames[expected], name)) return expected;
     std::size_t index = 0;
     while (index < kCount && !detail::same_name(kNames[index], name)) ++index;
     return index;

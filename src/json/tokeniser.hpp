@@ -62,7 +62,11 @@ inline constexpr std::size_t kMaxTextSize = 0xffff'fffe;
 // The 128th nested array or object is refused.
 inline constexpr std::size_t kMaxDepth = 127;
 
-inline bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// Most texts are compact: any byte above the space character is told apart
+// by one comparison.
+inline bool is_json_space(char c) noexcept {
+  return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t' || c == '\n' || c == '\r');
+}
 
 class Tokeniser {
  public:
@@ -77,12 +81,14 @@ class Tokeniser {
   // A String's or Key's text, unescaped. An unescaped text lives until the
   // next token of the same kind (key or value) is read.
   std::string_view text(const Token& t) const noexcept {
-    if ((t.flags & kInSource) != 0) return s_.substr(t.text.offset, t.text.length);
+    if ((t.flags & kInSource) != 0) return std::string_view(s_.data() + t.text.offset, t.text.length);
     const std::string& store = t.kind == Tok::Key ? key_store_ : value_store_;
-    return std::string_view(store).substr(t.text.offset, t.text.length);
+    return std::string_view(store.data() + t.text.offset, t.text.length);
   }
   // A Number's spelling.
-  std::string_view spelling(const Token& t) const noexcept { return s_.substr(t.text.offset, t.text.length); }
+  std::string_view spelling(const Token& t) const noexcept {
+    return std::string_view(s_.data() + t.text.offset, t.text.length);
+  }
   const std::string& failure() const noexcept { return failure_; }
 
  private:

@@ -13,9 +13,11 @@ void MemberOrder::begin(const Cursor& c, const Token& name) {
   by_name_ = true;
   Member& m = open_member();
   const std::string_view text = c.text(name);
-  m.name = (name.flags & kInSource) != 0 ? text : names_.emplace_front(text);
+  const std::string_view lasting = (name.flags & kInSource) != 0 ? text : names_.emplace_front(text);
+  m.name_data = lasting.data();
+  m.name_size = lasting.size();
   m.position = count_ - 1;  // a repeated name keeps the later value
-  if (count_ > 1 && compare_names(at(count_ - 2).name, m.name) >= 0) in_order_ = false;  // out of order, or repeated
+  if (count_ > 1 && compare_names(at(count_ - 2).name(), lasting) >= 0) in_order_ = false;  // out of order, or repeated
   if (count_ > 1) w_.put(',');
   write_taken_text(c, w_, name);
   w_.put(':');
@@ -25,7 +27,13 @@ void MemberOrder::begin(const Cursor& c, const Token& name) {
 void MemberOrder::drop() {
   const std::size_t start = at(--count_).start;
   w_.truncate(count_ == 0 ? start : start - 1);
-  if (count_ >= kInline) overflow_.pop_back();
+}
+
+void MemberOrder::grow() {
+  if (members_ == inline_) overflow_.assign(inline_, inline_ + count_);
+  overflow_.resize(2 * count_);
+  members_ = overflow_.data();
+  capacity_ = overflow_.size();
 }
 
 // Members in canonical order, a repeated name keeping only its last
@@ -33,11 +41,11 @@ void MemberOrder::drop() {
 void MemberOrder::rearrange() {
   const auto order_of = [this](std::size_t a, std::size_t b) {
     const Member &x = at(a), &y = at(b);
-    const int by_name = by_name_ ? compare_names(x.name, y.name) : 0;
+    const int by_name = by_name_ ? compare_names(x.name(), y.name()) : 0;
     return by_name != 0 ? by_name : (x.position < y.position ? -1 : 1);
   };
   const auto repeats = [this](std::size_t a, std::size_t b) {
-    return by_name_ && compare_names(at(a).name, at(b).name) == 0;
+    return by_name_ && compare_names(at(a).name(), at(b).name()) == 0;
   };
   bool sorted = true;
   for (std::size_t i = 1; i < count_ && sorted; ++i) sorted = order_of(i - 1, i) < 0 && !repeats(i - 1, i);

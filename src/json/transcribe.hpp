@@ -61,22 +61,28 @@ class MemberOrder {
   // Left uninitialised until used: an object is opened for every record
   // read, and most have a few members.
   struct Member {
-    std::size_t start;      // where its name begins, just after its comma if any
+    std::size_t start;     // where its name begins, just after its comma if any
     std::size_t end;
-    std::size_t position;   // records: the declared position
-    std::string_view name;  // generic objects: the name unescaped, for sorting
+    std::size_t position;  // records: the declared position
+    // Generic objects: the name unescaped, for sorting (a string_view would
+    // be initialised with every object opened).
+    const char* name_data;
+    std::size_t name_size;
+    std::string_view name() const noexcept { return std::string_view(name_data, name_size); }
   };
   // The member's name begins after the comma its caller writes next, if any.
   Member& open_member() {
-    if (count_ >= kInline) overflow_.emplace_back();
+    if (count_ == capacity_) grow();
     Member& m = at(count_);
     m.start = w_.size() + (count_ != 0 ? 1 : 0);
     ++count_;
     return m;
   }
   void rearrange();
-  Member& at(std::size_t i) { return i < kInline ? inline_[i] : overflow_[i - kInline]; }
-  const Member& at(std::size_t i) const { return i < kInline ? inline_[i] : overflow_[i - kInline]; }
+  // Beyond the inline members, the list moves to the heap and doubles.
+  void grow();
+  Member& at(std::size_t i) noexcept { return members_[i]; }
+  const Member& at(std::size_t i) const noexcept { return members_[i]; }
 
   static constexpr std::size_t kInline = 12;
   static constexpr std::size_t kSmallBody = 512;
@@ -88,7 +94,9 @@ class MemberOrder {
   bool in_order_ = true;
   std::size_t count_ = 0;
   Member inline_[kInline];
-  std::vector<Member> overflow_;
+  std::vector<Member> overflow_;  // every member, once there are more than kInline
+  Member* members_ = inline_;
+  std::size_t capacity_ = kInline;
   std::forward_list<std::string> names_;  // names that do not last on their own
 };
 

@@ -49,9 +49,11 @@ class Writer {
     } else if (n >= 4 && n < 8) {
       std::memcpy(to, from, 4);
       std::memcpy(to + n - 4, from + n - 4, 4);
-    } else if (n < 4) {
-      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
-    } else {
+    } else if (n != 0 && n < 4) {  // bytes 0, n/2 and n-1 cover all of them
+      to[0] = from[0];
+      to[n / 2] = from[n / 2];
+      to[n - 1] = from[n - 1];
+    } else if (n > 16) {
       std::memcpy(to, from, n);
     }
   }

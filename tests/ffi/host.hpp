@@ -57,20 +57,26 @@ class Library {
 
 inline Library& lib() { return Library::get(); }
 
-// A buffer holding these bytes, allocated by the library as a host would.
-inline RustBuffer buffer(const Bytes& bytes) {
-  auto* from_bytes = lib().fn<RustBuffer(ForeignBytes, RustCallStatus*)>("ffi_quorvel_sdk_uniffi_rustbuffer_from_bytes");
+// A buffer holding these bytes, allocated by the library as a host would:
+// one copy straight from the host's own memory.
+inline RustBuffer buffer(const std::uint8_t* data, std::size_t size) {
+  using FromBytes = RustBuffer(ForeignBytes, RustCallStatus*);
+  static FromBytes* const from_bytes = lib().fn<FromBytes>("ffi_quorvel_sdk_uniffi_rustbuffer_from_bytes");
   RustCallStatus st{};
-  RustBuffer b = from_bytes(ForeignBytes{static_cast<std::int32_t>(bytes.size()), bytes.data()}, &st);
+  RustBuffer b = from_bytes(ForeignBytes{static_cast<std::int32_t>(size), data}, &st);
   if (st.code != 0) throw std::runtime_error("rustbuffer_from_bytes failed");
   return b;
 }
-inline RustBuffer text(std::string_view s) { return buffer(Bytes(s.begin(), s.end())); }
+inline RustBuffer buffer(const Bytes& bytes) { return buffer(bytes.data(), bytes.size()); }
+inline RustBuffer text(std::string_view s) {
+  return buffer(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
 
 inline void free_buffer(RustBuffer b) {
-  auto* f = lib().fn<void(RustBuffer, RustCallStatus*)>("ffi_quorvel_sdk_uniffi_rustbuffer_free");
+  using Free = void(RustBuffer, RustCallStatus*);
+  static Free* const free = lib().fn<Free>("ffi_quorvel_sdk_uniffi_rustbuffer_free");
   RustCallStatus st{};
-  f(b, &st);
+  free(b, &st);
 }
 
 // Copies a returned buffer's bytes and releases it.
