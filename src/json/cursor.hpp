@@ -96,6 +96,9 @@ class Cursor {
 
 inline const Token* Cursor::begin_value() {
   switch (peek().kind) {
+    case Tok::U64:
+      number_text_ = tokens_.spelling(consume());
+      return &held();
     case Tok::Number:
       consume();
       return take_number();

@@ -227,45 +227,58 @@ Token Tokeniser::literal(std::string_view word, Tok kind) {
   return token(kind);
 }
 
-// The grammar of RFC 8259 section 6; the value is read when taken.
+// The grammar of RFC 8259 section 6. Integers of at most 19 digits, which
+// always fit 64 unsigned bits, are read on the way; other numbers are read
+// when taken.
 Token Tokeniser::number() {
+  const char* const s = s_.data();
+  const std::size_t size = s_.size();
   const std::size_t start = p_;
   std::size_t p = p_;
-  const auto at = [this, &p] { return p < s_.size() ? s_[p] : '\0'; };
+  const auto digit_at = [&](std::size_t i) { return i < size && is_digit(s[i]); };
   const auto skip_digits = [&] {
-    while (is_digit(at())) ++p;
+    while (digit_at(p)) ++p;
   };
   std::uint8_t flags = kIntegral;
-  if (at() == '-') {
+  if (p < size && s[p] == '-') {
     flags |= kNegative;
     ++p;
   }
-  if (at() == '0') {
+  std::uint64_t value = 0;  // wraps past 19 digits, when it is not used
+  if (p < size && s[p] == '0') {
     ++p;
-  } else if (is_digit(at())) {
-    skip_digits();
+  } else if (digit_at(p)) {
+    for (; digit_at(p); ++p) value = value * 10 + static_cast<std::uint64_t>(s[p] - '0');
   } else {
     return fail(Fault::ValueMissing, p);
   }
-  if (at() == '.') {
+  if (p < size && s[p] == '.') {
     flags &= static_cast<std::uint8_t>(~kIntegral);
     ++p;
-    if (!is_digit(at())) return fail(Fault::FractionMissing, p);
+    if (!digit_at(p)) return fail(Fault::FractionMissing, p);
     skip_digits();
   }
-  if (at() == 'e' || at() == 'E') {
+  if (p < size && (s[p] == 'e' || s[p] == 'E')) {
     flags &= static_cast<std::uint8_t>(~kIntegral);
     ++p;
-    if (at() == '+' || at() == '-') ++p;
-    if (!is_digit(at())) return fail(Fault::ExponentMissing, p);
+    if (p < size && (s[p] == '+' || s[p] == '-')) ++p;
+    if (!digit_at(p)) return fail(Fault::ExponentMissing, p);
     skip_digits();
   }
   p_ = p;
   expect_ = Expect::Delimiter;
+  const std::size_t length = p - start;
+  if (flags == kIntegral && length <= 19) {
+    Token t = token(Tok::U64);
+    t.flags = flags;
+    t.digits = static_cast<std::uint8_t>(length);
+    t.u = value;
+    return t;
+  }
   Token t = token(Tok::Number);
   t.flags = flags;
   t.text.offset = static_cast<std::uint32_t>(start);
-  t.text.length = static_cast<std::uint32_t>(p_ - start);
+  t.text.length = static_cast<std::uint32_t>(length);
   return t;
 }
 

@@ -22,7 +22,7 @@ namespace qsdk::core::json {
 
 enum class Tok : std::uint8_t {
   Null, False, True,
-  U64, I64, F64,
+  U64, I64, F64,   // from the tokeniser only U64, for integers of at most 19 digits
   NegativeInteger,  // an integer below the signed 64-bit range, held as a double
   Number,           // from the tokeniser: a number's spelling, converted when taken
   String,
@@ -43,7 +43,8 @@ inline constexpr std::uint8_t kNegative = 4;  // Number: spelled with a minus si
 struct Token {
   Tok kind = Tok::End;
   std::uint8_t flags = 0;
-  std::uint32_t end = 0;  // offset just past the token; for Fail, the failure's offset
+  std::uint8_t digits = 0;  // U64 from the tokeniser: the length of its spelling, which ends at `end`
+  std::uint32_t end = 0;    // offset just past the token; for Fail, the failure's offset
   union {
     std::uint64_t u;
     std::int64_t i;
@@ -85,8 +86,9 @@ class Tokeniser {
     const std::string& store = t.kind == Tok::Key ? key_store_ : value_store_;
     return std::string_view(store.data() + t.text.offset, t.text.length);
   }
-  // A Number's spelling.
+  // A Number's spelling, or a U64's that the tokeniser read.
   std::string_view spelling(const Token& t) const noexcept {
+    if (t.kind == Tok::U64) return std::string_view(s_.data() + t.end - t.digits, t.digits);
     return std::string_view(s_.data() + t.text.offset, t.text.length);
   }
   const std::string& failure() const noexcept { return failure_; }

@@ -37,21 +37,19 @@ void MemberOrder::grow() {
 }
 
 // Members in canonical order, a repeated name keeping only its last
-// occurrence. A member taken back out may have left them in order after all.
+// occurrence.
 void MemberOrder::rearrange() {
-  const auto order_of = [this](std::size_t a, std::size_t b) {
+  const auto before = [this](std::size_t a, std::size_t b) {
     const Member &x = at(a), &y = at(b);
     const int by_name = by_name_ ? compare_names(x.name(), y.name()) : 0;
-    return by_name != 0 ? by_name : (x.position < y.position ? -1 : 1);
+    return by_name != 0 ? by_name < 0 : x.position < y.position;
   };
   const auto repeats = [this](std::size_t a, std::size_t b) {
     return by_name_ && compare_names(at(a).name(), at(b).name()) == 0;
   };
-  bool sorted = true;
-  for (std::size_t i = 1; i < count_ && sorted; ++i) sorted = order_of(i - 1, i) < 0 && !repeats(i - 1, i);
-  if (sorted) return;
 
-  // Indices into the members, inline for objects of the usual size.
+  // Indices into the members, inline for objects of the usual size, which
+  // an insertion sort puts in order with the fewest steps.
   std::size_t inline_order[kInline];
   std::vector<std::size_t> large_order;
   std::span<std::size_t> order(inline_order, count_);
@@ -60,11 +58,24 @@ void MemberOrder::rearrange() {
     order = large_order;
   }
   std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return order_of(a, b) < 0; });
+  if (count_ <= kInline) {
+    for (std::size_t i = 1; i < count_; ++i) {
+      std::size_t j = i;
+      for (; j > 0 && before(i, order[j - 1]); --j) order[j] = order[j - 1];
+      order[j] = i;
+    }
+  } else {
+    std::sort(order.begin(), order.end(), before);
+  }
   std::size_t kept = 0;
   for (std::size_t k = 0; k < order.size(); ++k)
     if (k + 1 == order.size() || !repeats(order[k], order[k + 1])) order[kept++] = order[k];
   order = order.first(kept);
+
+  // A member taken back out may have left them in order after all.
+  bool moved = kept != count_;
+  for (std::size_t k = 0; k < kept && !moved; ++k) moved = order[k] != k;
+  if (!moved) return;
 
   // The members are copied aside (on the stack when the object is small)
   // and written again in order.
