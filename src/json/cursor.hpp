@@ -68,10 +68,9 @@ class Cursor {
  private:
   std::string describe(const Token& t) const;
   std::size_t start_of_next() const;
-  // The token ahead becomes the taken one; its text stays valid until the
-  // next peek.
+  // The token ahead, just peeked at, becomes the taken one; its text stays
+  // valid until the next peek.
   const Token& consume() {
-    peek();
     taken_slot_ ^= 1;
     ahead_ = false;
     consumed_ = true;

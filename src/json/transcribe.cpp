@@ -18,9 +18,14 @@ void MemberOrder::begin(const Cursor& c, const Token& name) {
   m.name_size = lasting.size();
   m.position = count_ - 1;  // a repeated name keeps the later value
   if (count_ > 1 && compare_names(at(count_ - 2).name(), lasting) >= 0) in_order_ = false;  // out of order, or repeated
-  if (count_ > 1) w_.put(',');
-  write_taken_text(c, w_, name);
-  w_.put(':');
+  const bool comma = count_ > 1;
+  if ((name.flags & kInSource) == 0) {
+    if (comma) w_.put(',');
+    write_string(w_, text);
+    w_.put(':');
+    return;
+  }
+  w_.put_plain_string(text, comma ? ',' : 0, ':');  // a name in the source needs no escaping
 }
 
 // Back to before the member's comma, if it had one.

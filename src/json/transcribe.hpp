@@ -108,11 +108,7 @@ inline void write_taken_text(const Cursor& c, Writer& w, const Token& t) {
     write_string(w, c.text(t));
     return;
   }
-  const std::string_view text = c.text(t);
-  char* at = w.extend(text.size() + 2);
-  at[0] = '"';
-  Writer::copy_short(at + 1, text.data(), text.size());
-  at[text.size() + 1] = '"';
+  w.put_plain_string(c.text(t));
 }
 
 // The rest of an array whose opening bracket was just taken, each element

@@ -25,6 +25,17 @@ class Writer {
 
   void put(char c) { *extend(1) = c; }
   void put(std::string_view s) { copy_short(extend(s.size()), s.data(), s.size()); }
+  // A string literal whose text needs no escaping, between an optional byte
+  // before it and one after it (0 for none), written at once.
+  void put_plain_string(std::string_view text, char before = 0, char after = 0) {
+    const std::size_t extra = (before != 0 ? 1 : 0) + (after != 0 ? 1 : 0);
+    char* at = extend(text.size() + 2 + extra);
+    if (before != 0) *at++ = before;
+    at[0] = '"';
+    copy_short(at + 1, text.data(), text.size());
+    at[text.size() + 1] = '"';
+    if (after != 0) at[text.size() + 2] = after;
+  }
   // `n` more bytes at the end, for the caller to fill at once.
   char* extend(std::size_t n) {
     if (room_ - used_ < n) grow(n);
