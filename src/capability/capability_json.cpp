@@ -43,7 +43,7 @@ struct CanonicalObjectCodec {
   // The empty object is written as nothing, as it is held.
   static bool transcribe(json::Cursor& c, json::Writer& w) {
     const std::size_t start = w.size();
-    if (!json::transcribe_object(c, w, expecting())) return false;
+    if (!json::transcribe_object(c, w, expecting)) return false;
     if (w.since(start) == "{}") w.truncate(start);
     return true;
   }

@@ -247,7 +247,7 @@ struct Codec<Object> {
     return true;
   }
   static void encode(Writer& w, const Object& v) { write(w, v); }
-  static bool transcribe(Cursor& c, Writer& w) { return transcribe_object(c, w, expecting()); }
+  static bool transcribe(Cursor& c, Writer& w) { return transcribe_object(c, w, expecting); }
 };
 
 namespace detail {

@@ -44,9 +44,11 @@ void MemberOrder::grow() {
 // Members in canonical order, a repeated name keeping only its last
 // occurrence.
 void MemberOrder::rearrange() {
-  const auto before = [this](std::size_t a, std::size_t b) {
+  bool repeated = false;  // whether two members had the same name
+  const auto before = [this, &repeated](std::size_t a, std::size_t b) {
     const Member &x = at(a), &y = at(b);
     const int by_name = by_name_ ? compare_names(x.name(), y.name()) : 0;
+    repeated = repeated || (by_name_ && by_name == 0);
     return by_name != 0 ? by_name < 0 : x.position < y.position;
   };
   const auto repeats = [this](std::size_t a, std::size_t b) {
@@ -72,10 +74,15 @@ void MemberOrder::rearrange() {
   } else {
     std::sort(order.begin(), order.end(), before);
   }
-  std::size_t kept = 0;
-  for (std::size_t k = 0; k < order.size(); ++k)
-    if (k + 1 == order.size() || !repeats(order[k], order[k + 1])) order[kept++] = order[k];
-  order = order.first(kept);
+  // A comparison sort has compared every pair that ends up side by side, so
+  // it has seen any repeated name.
+  std::size_t kept = count_;
+  if (repeated) {
+    kept = 0;
+    for (std::size_t k = 0; k < order.size(); ++k)
+      if (k + 1 == order.size() || !repeats(order[k], order[k + 1])) order[kept++] = order[k];
+    order = order.first(kept);
+  }
 
   // A member taken back out may have left them in order after all.
   bool moved = kept != count_;
@@ -150,10 +157,10 @@ bool transcribe_value(Cursor& c, Writer& w) {
   return t != nullptr && transcribe_taken(c, w, *t);
 }
 
-bool transcribe_object(Cursor& c, Writer& w, std::string_view expecting) {
+bool transcribe_object(Cursor& c, Writer& w, std::string (*expecting)()) {
   const Token* t = c.begin_value();
   if (t == nullptr) return false;
-  if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting);
+  if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting());
   return transcribe_members(c, w);
 }
 

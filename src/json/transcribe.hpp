@@ -130,7 +130,8 @@ bool transcribe_elements(Cursor& c, Writer& w, Element&& element) {
 // Any JSON value, written canonically: objects sorted by member name, a
 // repeated name keeping its last value, numbers in their canonical form.
 bool transcribe_value(Cursor& c, Writer& w);
-// Likewise, refusing anything but an object with `expecting`.
-bool transcribe_object(Cursor& c, Writer& w, std::string_view expecting);
+// Likewise, refusing anything but an object with what `expecting()` says,
+// asked only then.
+bool transcribe_object(Cursor& c, Writer& w, std::string (*expecting)());
 
 }  // namespace qsdk::core::json
