@@ -16,6 +16,7 @@ namespace qsdk::core::json {
 // Writes straight into the target string, which it keeps a little longer
 // than what is written and trims when it goes: the canonical form is written
 // a few bytes at a time, and each piece then costs a bounds check and a copy.
+// A piece must not be a view into the target itself, which may move.
 class Writer {
  public:
   explicit Writer(std::string& out) noexcept : out_(out), data_(out.data()), room_(out.size()), used_(out.size()) {}
