@@ -94,11 +94,6 @@ Number read_number(std::string_view spelling, bool integral) {
   const char* first = spelling.data();
   const char* last = first + spelling.size();
   const bool negative = spelling.starts_with('-');
-  // Up to 19 digits always fit: most integers are read here, digit by digit.
-  if (integral && !negative && spelling.size() <= 19) {
-    for (const char c : spelling) n.u = n.u * 10 + static_cast<std::uint64_t>(c - '0');
-    return n;
-  }
   if (integral && spelling != "-0") {
     if (!negative && std::from_chars(first, last, n.u).ec == std::errc{}) return n;
     if (negative) {

@@ -52,6 +52,7 @@ class Writer {
   // What was written from offset `from` on.
   std::string_view since(std::size_t from) const noexcept { return std::string_view(data_ + from, used_ - from); }
 
+ private:
   // Most pieces are a few bytes long: fixed-size copies that may overlap
   // beat a call to memcpy for them.
   static void copy_short(char* to, const char* from, std::size_t n) noexcept {
@@ -70,7 +71,6 @@ class Writer {
     }
   }
 
- private:
   // Uses the capacity the target already has, then doubles. Kept out of
   // line so that extend() stays small enough to inline everywhere.
   // The new room is left as it is, to be written over.
