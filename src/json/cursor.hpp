@@ -41,6 +41,14 @@ class Cursor {
   // Inside an object: consumes the next member's name (Item), or the closing
   // brace (Closed).
   Step next_member(std::string_view& name);
+  // Inside an object: consumes the next member's name and its colon when
+  // the name is exactly `quoted` (in quotes, without escapes). Otherwise
+  // nothing is consumed and next_member reads the member as usual.
+  bool next_member_is(std::string_view quoted) {
+    if (ahead_ || !tokens_.take_name(quoted, slots_[taken_slot_ ^ 1])) return false;
+    consume();
+    return true;
+  }
   // Inside an array: reports whether another element follows (Item, nothing
   // consumed) or consumes the closing bracket (Closed).
   Step next_element();

@@ -325,7 +325,7 @@ struct Codec<T> {
   struct WrittenName {
     std::array<char, kLongestName + 4> text{};
     std::size_t size = 0;
-    std::string_view view() const { return std::string_view(text.data(), size); }
+    constexpr std::string_view view() const { return std::string_view(text.data(), size); }
   };
   static constexpr auto written_names() {
     std::array<WrittenName, kCount> out{};
@@ -340,6 +340,17 @@ struct Codec<T> {
     return out;
   }
   static constexpr auto kWrittenNames = written_names();
+  // And as it is read when it stands plain in the text: `"name"`.
+  static constexpr auto quoted_names() {
+    std::array<WrittenName, kCount> out{};
+    for (std::size_t i = 0; i < kCount; ++i) {
+      const std::string_view written = kWrittenNames[i].view();
+      std::ranges::copy(written.substr(1, written.size() - 2), out[i].text.begin());
+      out[i].size = written.size() - 2;
+    }
+    return out;
+  }
+  static constexpr auto kQuotedNames = quoted_names();
 
   static bool decode_members(Cursor& c, T& out) {
     return read_members(c, [&](std::size_t index) {
@@ -356,12 +367,17 @@ struct Codec<T> {
     std::size_t expected = 0;  // members mostly come in declared order
     for (;;) {
       std::string_view name;
-      switch (c.next_member(name)) {
-        case Cursor::Step::Failed: return false;
-        case Cursor::Step::Closed: return check_required(c, seen);
-        case Cursor::Step::Item: break;
+      std::size_t index = expected;
+      if (expected < kCount && c.next_member_is(kQuotedNames[expected].view())) {
+        name = kNames[expected];
+      } else {
+        switch (c.next_member(name)) {
+          case Cursor::Step::Failed: return false;
+          case Cursor::Step::Closed: return check_required(c, seen);
+          case Cursor::Step::Item: break;
+        }
+        index = index_of(name, expected);
       }
-      const std::size_t index = index_of(name, expected);
       if (index == kCount) {
         if (!c.skip_value()) return false;
         continue;

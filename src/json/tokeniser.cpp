@@ -113,6 +113,25 @@ int hex_digit(char c) {
   return -1;
 }
 
+// Whether `n` bytes at `a` and `b` agree. Member names are short: a few
+// loads that may overlap beat a call to memcmp for them.
+bool same_bytes(const char* a, const char* b, std::size_t n) noexcept {
+  const auto differ = [&](std::size_t at, auto width) {
+    decltype(width) x, y;
+    std::memcpy(&x, a + at, sizeof x);
+    std::memcpy(&y, b + at, sizeof y);
+    return x ^ y;
+  };
+  if (n >= 8) {
+    std::uint64_t d = differ(n - 8, std::uint64_t{});
+    for (std::size_t at = 0; at + 8 < n; at += 8) d |= differ(at, std::uint64_t{});
+    return d == 0;
+  }
+  if (n >= 4) return (differ(0, std::uint32_t{}) | differ(n - 4, std::uint32_t{})) == 0;
+  if (n >= 2) return (differ(0, std::uint16_t{}) | differ(n - 2, std::uint16_t{})) == 0;
+  return n == 0 || *a == *b;
+}
+
 constexpr std::uint32_t kNoFault = 0xffff'ffff;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -164,7 +183,7 @@ Token Tokeniser::fail(Fault fault, std::size_t offset) { return fail_with(offset
 Token Tokeniser::next() {
   switch (expect_) {
     case Expect::Done: return last_;
-    case Expect::Root:
+    case Expect::Value:
       skip_space();
       return value();
     case Expect::Colon:
@@ -195,6 +214,37 @@ Token Tokeniser::next() {
   if (in_object() && c == '}') return close(Tok::EndObject);
   if (!in_object() && c == ']') return close(Tok::EndArray);
   return fail(in_object() ? Fault::ObjectDelimiterMissing : Fault::ArrayDelimiterMissing, p_);
+}
+
+bool Tokeniser::take_name(std::string_view quoted, Token& key) noexcept {
+  const bool first = expect_ == Expect::Opened;
+  if ((!first && expect_ != Expect::Delimiter) || depth_ == 0 || !in_object()) return false;
+  const char* const s = s_.data();
+  const std::size_t size = s_.size();
+  std::size_t p = p_;
+  const auto skip_space = [&] {
+    while (p < size && is_json_space(s[p])) ++p;
+  };
+  skip_space();
+  if (!first) {
+    if (p == size || s[p] != ',') return false;
+    ++p;
+    skip_space();
+  }
+  if (size - p < quoted.size() || !same_bytes(s + p, quoted.data(), quoted.size())) return false;
+  const std::size_t name = p;
+  p += quoted.size();
+  skip_space();
+  if (p == size || s[p] != ':') return false;
+  p_ = p + 1;
+  expect_ = Expect::Value;
+  key = Token();
+  key.kind = Tok::Key;
+  key.flags = kInSource;
+  key.end = static_cast<std::uint32_t>(name + quoted.size());
+  key.text.offset = static_cast<std::uint32_t>(name + 1);
+  key.text.length = static_cast<std::uint32_t>(quoted.size() - 2);
+  return true;
 }
 
 Token Tokeniser::member_name() {

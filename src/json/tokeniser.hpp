@@ -77,6 +77,11 @@ class Tokeniser {
 
   // The next token. After End or Fail, the same token again.
   Token next();
+  // Where a member name comes next: takes it into `key`, with its colon,
+  // when it is exactly `quoted` (the name in quotes, without escapes), and
+  // returns true. Otherwise reads nothing. A decoder that knows which name
+  // most likely follows is spared reading it as a token.
+  bool take_name(std::string_view quoted, Token& key) noexcept;
 
   std::string_view source() const noexcept { return s_; }
   // A String's or Key's text, unescaped. An unescaped text lives until the
@@ -96,7 +101,7 @@ class Tokeniser {
  private:
   // What the text must hold next.
   enum class Expect : std::uint8_t {
-    Root,       // the root value
+    Value,      // a value: the root, or a member's once its name and colon are taken
     Opened,     // the first member or element, or the closing bracket
     Colon,      // the colon after a member name, then the value
     Delimiter,  // after a value: a comma or the closing bracket, or the end of the text
@@ -128,7 +133,7 @@ class Tokeniser {
 
   std::string_view s_;
   std::size_t p_ = 0;
-  Expect expect_ = Expect::Root;
+  Expect expect_ = Expect::Value;
   Token last_;  // the End or Fail token, once handed out
   std::size_t depth_ = 0;
   std::array<bool, kMaxDepth> objects_{};  // whether each open container is an object
