@@ -278,6 +278,8 @@ TEST(JsonRecord, ReadsEitherFormAndWritesCanonically) {
            R"({"s":"a","list":["x","y"],"opt":7,"extra":{"k":1},"inner":{"n":3}})",
            R"( { "inner" : [3] , "unknown" : {"deep":[1,{"x":null}]}, "extra":{"k":1},"opt":7,"list":["x","y"],"s":"a"} )",
            R"(["a",["x","y"],7,{"k":1},{"n":3}])",
+           // Names that only look like the one expected next, or spell it with an escape.
+           R"({"\u0073":"a", "lis" :0,"list" :["x","y"],"listx":1,"opt":7,"extra":{"k":1},"inner":{"n":3}})",
            // Skipped members are only checked for grammar.
            R"({"zz":1e400,"s":"a","list":["x","y"],"z":[-1e99999999999,"\udc00\ud800"],"opt":7,"extra":{"k":1},"inner":[3]})",
        }) {
@@ -311,6 +313,9 @@ TEST(JsonRecord, FailuresReadLikeADerivedDeserializer) {
       {"{\n\"s\":\"a\",\n\"list\":[]\n}", "missing field `inner` at line 4 column 1"},
       {R"({"s":"a","s":"b",)" + tail + "}", "duplicate field `s` at line 1 column 12"},
       {R"({"opt":null,"opt":1})", "duplicate field `opt` at line 1 column 17"},
+      {R"({"list":[],"s":"a","list":[]})", "duplicate field `list` at line 1 column 25"},
+      {R"({"s" "a"})", "expected `:` at line 1 column 6"},
+      {R"({"s")", "EOF while parsing an object at line 1 column 5"},
       {R"({"s":5,)" + tail + "}", "invalid type: integer `5`, expected a string at line 1 column 6"},
       {R"({"s":-5})", "invalid type: integer `-5`, expected a string at line 1 column 7"},
       {R"({"s":1.5e-7})", "invalid type: floating point `0.00000015`, expected a string at line 1 column 11"},
