@@ -37,7 +37,13 @@ class Cursor {
   // failure when the text fails there. A number comes back converted (U64,
   // I64, F64 or NegativeInteger; one beyond the doubles' range fails unless
   // it is a negative integer) in a token that lives until the next call.
-  const Token* begin_value();
+  const Token* begin_value() { return begin_value(true); }
+  // Likewise, but a number that the tokeniser left as its spelling (any but
+  // a U64) comes back unconverted, as Tok::Number with number_spelling(),
+  // for a caller that may not need its value. convert_number() converts it
+  // as begin_value would have.
+  const Token* begin_value_as_written() { return begin_value(false); }
+  const Token* convert_number();
   // Inside an object: consumes the next member's name (Item), or the closing
   // brace (Closed).
   Step next_member(std::string_view& name);
@@ -85,7 +91,7 @@ class Cursor {
     return held();
   }
   Token& held() noexcept { return slots_[taken_slot_]; }
-  const Token* take_number();
+  const Token* begin_value(bool convert);
   const Token* begin_other_value();
 
   Tokeniser tokens_;
@@ -101,14 +107,14 @@ class Cursor {
 
 // The common steps are inline: every token of a text passes through them.
 
-inline const Token* Cursor::begin_value() {
+inline const Token* Cursor::begin_value(bool convert) {
   switch (peek().kind) {
     case Tok::U64:
       number_text_ = tokens_.spelling(consume());
       return &held();
     case Tok::Number:
-      consume();
-      return take_number();
+      number_text_ = tokens_.spelling(consume());
+      return convert ? convert_number() : &held();
     case Tok::Null:
     case Tok::False:
     case Tok::True:

@@ -139,10 +139,7 @@ bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
       if (!std::isfinite(t.d)) return c.fail_out_of_range();
       write_number(w, t.d);
       return true;
-    case Tok::F64:
-      if (spelled_as_written(c.number_spelling())) w.put(c.number_spelling());
-      else write_number(w, t.d);
-      return true;
+    case Tok::F64: write_number(w, t.d); return true;
     case Tok::String: write_taken_text(c, w, t); return true;
     case Tok::BeginArray: return transcribe_elements(c, w, transcribe_value);
     case Tok::BeginObject: return transcribe_members(c, w);
@@ -153,7 +150,16 @@ bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
 }  // namespace
 
 bool transcribe_value(Cursor& c, Writer& w) {
-  const Token* t = c.begin_value();
+  const Token* t = c.begin_value_as_written();
+  if (t != nullptr && t->kind == Tok::Number) {
+    // A decimal already in its canonical form, which always fits a double,
+    // is written as it stands without being converted.
+    if (spelled_as_written(c.number_spelling())) {
+      w.put(c.number_spelling());
+      return true;
+    }
+    t = c.convert_number();
+  }
   return t != nullptr && transcribe_taken(c, w, *t);
 }
 
