@@ -181,44 +181,43 @@ Token Tokeniser::fail_with(std::size_t offset, std::string text) {
 Token Tokeniser::fail(Fault fault, std::size_t offset) { return fail_with(offset, message(fault, s_, offset)); }
 
 Token Tokeniser::next() {
+  skip_space();
   switch (expect_) {
     case Expect::Done: return last_;
-    case Expect::Value:
-      skip_space();
-      return value();
+    case Expect::Value: return value();
     case Expect::Colon:
-      skip_space();
       if (peek() != ':') return fail(Fault::ColonMissing, p_);
       ++p_;
       skip_space();
       return value();
-    case Expect::Opened:
-      skip_space();
-      if (peek() == (in_object() ? '}' : ']')) return close(in_object() ? Tok::EndObject : Tok::EndArray);
-      return in_object() ? member_name() : value();
-    case Expect::Delimiter: break;
+    case Expect::ObjectOpened: return peek() == '}' ? close(Tok::EndObject) : member_name();
+    case Expect::ArrayOpened: return peek() == ']' ? close(Tok::EndArray) : value();
+    case Expect::ObjectMemberEnd:
+      if (peek() == ',') {
+        ++p_;
+        skip_space();
+        return member_name();
+      }
+      return peek() == '}' ? close(Tok::EndObject) : fail(Fault::ObjectDelimiterMissing, p_);
+    case Expect::ArrayElementEnd:
+      if (peek() == ',') {
+        ++p_;
+        skip_space();
+        return value();
+      }
+      return peek() == ']' ? close(Tok::EndArray) : fail(Fault::ArrayDelimiterMissing, p_);
+    case Expect::RootEnd:
+      if (p_ != s_.size()) return fail_with(p_, "trailing characters");
+      last_ = token(Tok::End);
+      expect_ = Expect::Done;
+      return last_;
   }
-  skip_space();
-  if (depth_ == 0) {
-    if (p_ != s_.size()) return fail_with(p_, "trailing characters");
-    last_ = token(Tok::End);
-    expect_ = Expect::Done;
-    return last_;
-  }
-  const char c = peek();
-  if (c == ',') {
-    ++p_;
-    skip_space();
-    return in_object() ? member_name() : value();
-  }
-  if (in_object() && c == '}') return close(Tok::EndObject);
-  if (!in_object() && c == ']') return close(Tok::EndArray);
-  return fail(in_object() ? Fault::ObjectDelimiterMissing : Fault::ArrayDelimiterMissing, p_);
+  return last_;
 }
 
 bool Tokeniser::take_name(std::string_view quoted, Token& key) noexcept {
-  const bool first = expect_ == Expect::Opened;
-  if ((!first && expect_ != Expect::Delimiter) || depth_ == 0 || !in_object()) return false;
+  const bool first = expect_ == Expect::ObjectOpened;
+  if (!first && expect_ != Expect::ObjectMemberEnd) return false;
   const char* const s = s_.data();
   const std::size_t size = s_.size();
   std::size_t p = p_;
@@ -273,7 +272,7 @@ Token Tokeniser::literal(std::string_view word, Tok kind) {
     if (peek() != c) return fail(Fault::ValueMissing, p_);
     ++p_;
   }
-  expect_ = Expect::Delimiter;
+  expect_ = after_value_;
   return token(kind);
 }
 
@@ -316,7 +315,7 @@ Token Tokeniser::number() {
     skip_digits();
   }
   p_ = p;
-  expect_ = Expect::Delimiter;
+  expect_ = after_value_;
   const std::size_t length = p - start;
   if (flags == kIntegral && length <= 19) {
     Token t = token(Tok::U64);
@@ -364,7 +363,7 @@ Token Tokeniser::string(Tok kind) {
 // The string from `start` to the quote at `quote` holds no escape.
 Token Tokeniser::plain_string(Tok kind, std::size_t start, std::size_t quote) noexcept {
   p_ = quote + 1;
-  if (kind == Tok::String) expect_ = Expect::Delimiter;
+  if (kind == Tok::String) expect_ = after_value_;
   Token t = token(kind);
   t.flags = kInSource;
   t.text.offset = static_cast<std::uint32_t>(start);
@@ -440,13 +439,13 @@ Token Tokeniser::string_in_full(Tok kind) {
   if (lead_fault != kNoFault || trail_fault) {
     const std::size_t at = lead_fault != kNoFault ? lead_fault : quote;
     if (kind == Tok::Key) return fail(Fault::LoneSurrogate, at);
-    expect_ = Expect::Delimiter;
+    expect_ = after_value_;
     Token t = token(Tok::FaultyString);
     t.text.offset = static_cast<std::uint32_t>(at);
     return t;
   }
   if (!escaped) return plain_string(kind, start, quote);
-  if (kind == Tok::String) expect_ = Expect::Delimiter;
+  if (kind == Tok::String) expect_ = after_value_;
   Token t = token(kind);
   store.append(s_.substr(copied, quote - copied));
   t.text.offset = 0;
@@ -458,14 +457,16 @@ Token Tokeniser::open(Tok kind, bool object) {
   if (depth_ == kMaxDepth) return fail(Fault::TooDeep, p_);
   objects_[depth_++] = object;
   ++p_;
-  expect_ = Expect::Opened;
+  expect_ = object ? Expect::ObjectOpened : Expect::ArrayOpened;
+  after_value_ = object ? Expect::ObjectMemberEnd : Expect::ArrayElementEnd;
   return token(kind);
 }
 
 Token Tokeniser::close(Tok kind) {
   --depth_;
   ++p_;
-  expect_ = Expect::Delimiter;
+  after_value_ = after_value();
+  expect_ = after_value_;
   return token(kind);
 }
 

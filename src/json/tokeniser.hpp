@@ -99,13 +99,17 @@ class Tokeniser {
   const std::string& failure() const noexcept { return failure_; }
 
  private:
-  // What the text must hold next.
+  // What the text must hold next. The kind of the innermost open container
+  // is part of the state, so that each token is told apart by one switch.
   enum class Expect : std::uint8_t {
-    Value,      // a value: the root, or a member's once its name and colon are taken
-    Opened,     // the first member or element, or the closing bracket
-    Colon,      // the colon after a member name, then the value
-    Delimiter,  // after a value: a comma or the closing bracket, or the end of the text
-    Done,       // End or Fail was handed out
+    Value,           // a value: the root, or a member's once its name and colon are taken
+    Colon,           // the colon after a member name, then the value
+    ObjectOpened,    // the first member's name, or the closing brace
+    ArrayOpened,     // the first element, or the closing bracket
+    ObjectMemberEnd,  // after a member's value: a comma and the next name, or the closing brace
+    ArrayElementEnd,  // after an element: a comma and the next element, or the closing bracket
+    RootEnd,         // after the root value: the end of the text
+    Done,            // End or Fail was handed out
   };
 
   enum class Fault : std::uint8_t;  // why the grammar fails
@@ -116,7 +120,11 @@ class Tokeniser {
   void skip_space() noexcept {
     while (p_ < s_.size() && is_json_space(s_[p_])) ++p_;
   }
-  bool in_object() const noexcept { return objects_[depth_ - 1]; }
+  // After a value, in whatever holds it.
+  Expect after_value() const noexcept {
+    if (depth_ == 0) return Expect::RootEnd;
+    return objects_[depth_ - 1] ? Expect::ObjectMemberEnd : Expect::ArrayElementEnd;
+  }
   Token fail(Fault fault, std::size_t offset);
   Token fail_with(std::size_t offset, std::string text);
   Token token(Tok kind) const noexcept;
@@ -134,6 +142,7 @@ class Tokeniser {
   std::string_view s_;
   std::size_t p_ = 0;
   Expect expect_ = Expect::Value;
+  Expect after_value_ = Expect::RootEnd;  // after_value(), kept as containers open and close
   Token last_;  // the End or Fail token, once handed out
   std::size_t depth_ = 0;
   std::array<bool, kMaxDepth> objects_{};  // whether each open container is an object
