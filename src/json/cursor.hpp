@@ -107,7 +107,7 @@ class Cursor {
 
 // The common steps are inline: every token of a text passes through them.
 
-inline const Token* Cursor::begin_value(bool convert) {
+[[gnu::always_inline]] inline const Token* Cursor::begin_value(bool convert) {
   switch (peek().kind) {
     case Tok::U64:
       number_text_ = tokens_.spelling(consume());

@@ -40,7 +40,7 @@ class MemberOrder {
   MemberOrder& operator=(const MemberOrder&) = delete;
 
   // Starts a member of a record, given as written after a comma: `,"name":`.
-  void begin(std::size_t position, std::string_view comma_name_colon) {
+  [[gnu::always_inline]] void begin(std::size_t position, std::string_view comma_name_colon) {
     Member& m = open_member();
     m.position = position;
     if (count_ > 1 && position < at(count_ - 2).position) in_order_ = false;
