@@ -8,6 +8,21 @@
 
 namespace qsdk::core::json {
 
+namespace {
+
+// Sorts `order`, which it fills with 0, 1, ... first: for a few members an
+// insertion sort takes the fewest steps.
+template <class Before>
+void insertion_sort(std::span<std::size_t> order, Before before) {
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    std::size_t j = i;
+    for (; j > 0 && before(i, order[j - 1]); --j) order[j] = order[j - 1];
+    order[j] = i;
+  }
+}
+
+}  // namespace
+
 // A name that is a view into the source lasts; an unescaped one is copied.
 void MemberOrder::begin(const Cursor& c, const Token& name) {
   by_name_ = true;
@@ -45,15 +60,12 @@ void MemberOrder::grow() {
 // occurrence.
 void MemberOrder::rearrange() {
   bool repeated = false;  // whether two members had the same name
-  const auto before = [this, &repeated](std::size_t a, std::size_t b) {
-    const Member &x = at(a), &y = at(b);
-    const int by_name = by_name_ ? compare_names(x.name(), y.name()) : 0;
-    repeated = repeated || (by_name_ && by_name == 0);
-    return by_name != 0 ? by_name < 0 : x.position < y.position;
+  const auto by_name = [this, &repeated](std::size_t a, std::size_t b) {
+    const int order = compare_names(at(a).name(), at(b).name());
+    repeated = repeated || order == 0;
+    return order != 0 ? order < 0 : at(a).position < at(b).position;  // a repeated name: the later one last
   };
-  const auto repeats = [this](std::size_t a, std::size_t b) {
-    return by_name_ && compare_names(at(a).name(), at(b).name()) == 0;
-  };
+  const auto by_position = [this](std::size_t a, std::size_t b) { return at(a).position < at(b).position; };
 
   // Indices into the members, inline for objects of the usual size, which
   // an insertion sort puts in order with the fewest steps.
@@ -63,16 +75,13 @@ void MemberOrder::rearrange() {
   if (count_ > kInline) {
     large_order.resize(count_);
     order = large_order;
-  }
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  if (count_ <= kInline) {
-    for (std::size_t i = 1; i < count_; ++i) {
-      std::size_t j = i;
-      for (; j > 0 && before(i, order[j - 1]); --j) order[j] = order[j - 1];
-      order[j] = i;
-    }
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    if (by_name_) std::sort(order.begin(), order.end(), by_name);
+    else std::sort(order.begin(), order.end(), by_position);
+  } else if (by_name_) {
+    insertion_sort(order, by_name);
   } else {
-    std::sort(order.begin(), order.end(), before);
+    insertion_sort(order, by_position);
   }
   // A comparison sort has compared every pair that ends up side by side, so
   // it has seen any repeated name.
@@ -80,7 +89,8 @@ void MemberOrder::rearrange() {
   if (repeated) {
     kept = 0;
     for (std::size_t k = 0; k < order.size(); ++k)
-      if (k + 1 == order.size() || !repeats(order[k], order[k + 1])) order[kept++] = order[k];
+      if (k + 1 == order.size() || compare_names(at(order[k]).name(), at(order[k + 1]).name()) != 0)
+        order[kept++] = order[k];
     order = order.first(kept);
   }
 
@@ -90,7 +100,7 @@ void MemberOrder::rearrange() {
   if (!moved) return;
 
   // The members are copied aside (on the stack when the object is small)
-  // and written again in order.
+  // and written again in order. Without repeats the body keeps its length.
   const std::size_t body_size = w_.size() - body_;
   char small_body[kSmallBody];
   std::string large_body;
@@ -102,7 +112,17 @@ void MemberOrder::rearrange() {
   const std::string_view written = w_.since(body_);
   std::memcpy(body, written.data(), written.size());
   w_.truncate(body_);
-  for (std::size_t k = 0; k < order.size(); ++k) {
+  if (kept == count_) {
+    char* to = w_.extend(body_size);
+    for (std::size_t k = 0; k < kept; ++k) {
+      if (k != 0) *to++ = ',';
+      const Member& m = at(order[k]);
+      copy_short(to, body + (m.start - body_), m.end - m.start);
+      to += m.end - m.start;
+    }
+    return;
+  }
+  for (std::size_t k = 0; k < kept; ++k) {
     if (k != 0) w_.put(',');
     const Member& m = at(order[k]);
     w_.put(std::string_view(body + (m.start - body_), m.end - m.start));

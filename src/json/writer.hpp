@@ -13,6 +13,24 @@
 
 namespace qsdk::core::json {
 
+// Copies `n` bytes. Most pieces of canonical text are a few bytes long:
+// fixed-size copies that may overlap beat a call to memcpy for them.
+inline void copy_short(char* to, const char* from, std::size_t n) noexcept {
+  if (n >= 8 && n <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else if (n != 0 && n < 4) {  // bytes 0, n/2 and n-1 cover all of them
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  } else if (n > 16) {
+    std::memcpy(to, from, n);
+  }
+}
+
 // Writes straight into the target string, which it keeps a little longer
 // than what is written and trims when it goes: the canonical form is written
 // a few bytes at a time, and each piece then costs a bounds check and a copy.
@@ -53,24 +71,6 @@ class Writer {
   std::string_view since(std::size_t from) const noexcept { return std::string_view(data_ + from, used_ - from); }
 
  private:
-  // Most pieces are a few bytes long: fixed-size copies that may overlap
-  // beat a call to memcpy for them.
-  static void copy_short(char* to, const char* from, std::size_t n) noexcept {
-    if (n >= 8 && n <= 16) {
-      std::memcpy(to, from, 8);
-      std::memcpy(to + n - 8, from + n - 8, 8);
-    } else if (n >= 4 && n < 8) {
-      std::memcpy(to, from, 4);
-      std::memcpy(to + n - 4, from + n - 4, 4);
-    } else if (n != 0 && n < 4) {  // bytes 0, n/2 and n-1 cover all of them
-      to[0] = from[0];
-      to[n / 2] = from[n / 2];
-      to[n - 1] = from[n - 1];
-    } else if (n > 16) {
-      std::memcpy(to, from, n);
-    }
-  }
-
   // Uses the capacity the target already has, then doubles. Kept out of
   // line so that extend() stays small enough to inline everywhere.
   // The new room is left as it is, to be written over.
