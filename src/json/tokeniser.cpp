@@ -206,12 +206,16 @@ Token Tokeniser::next() {
         return value();
       }
       return peek() == ']' ? close(Tok::EndArray) : fail(Fault::ArrayDelimiterMissing, p_);
-    case Expect::RootEnd:
-      if (p_ != s_.size()) return fail_with(p_, "trailing characters");
-      last_ = token(Tok::End);
-      expect_ = Expect::Done;
-      return last_;
+    case Expect::RootEnd: return end_of_text();
   }
+  return last_;
+}
+
+// Kept out of next(), which then needs no stack frame of its own.
+Token Tokeniser::end_of_text() {
+  if (p_ != s_.size()) return fail_with(p_, "trailing characters");
+  last_ = token(Tok::End);
+  expect_ = Expect::Done;
   return last_;
 }
 

@@ -129,6 +129,7 @@ class Tokeniser {
   Token fail_with(std::size_t offset, std::string text);
   Token token(Tok kind) const noexcept;
   Token value();
+  [[gnu::noinline]] Token end_of_text();
   Token member_name();
   Token literal(std::string_view word, Tok kind);
   Token number();
