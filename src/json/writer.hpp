@@ -43,7 +43,7 @@ class Writer {
   ~Writer() { out_.resize(used_); }
 
   void put(char c) { *extend(1) = c; }
-  void put(std::string_view s) { copy_short(extend(s.size()), s.data(), s.size()); }
+  [[gnu::always_inline]] void put(std::string_view s) { copy_short(extend(s.size()), s.data(), s.size()); }
   // A string literal whose text needs no escaping, between an optional byte
   // before it and one after it (0 for none), written at once.
   void put_plain_string(std::string_view text, char before = 0, char after = 0) {
