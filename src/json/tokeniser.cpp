@@ -258,10 +258,11 @@ Token Tokeniser::member_name() {
 }
 
 Token Tokeniser::value() {
-  switch (peek()) {
+  const char c = peek();
+  if (c == '"') return string(Tok::String);  // the most common value, told apart first
+  switch (c) {
     case '{': return open(Tok::BeginObject, true);
     case '[': return open(Tok::BeginArray, false);
-    case '"': return string(Tok::String);
     case 'n': return literal("null", Tok::Null);
     case 't': return literal("true", Tok::True);
     case 'f': return literal("false", Tok::False);
