@@ -228,13 +228,19 @@ bool Tokeniser::take_name(std::string_view quoted, Token& key) noexcept {
   const auto skip_space = [&] {
     while (p < size && is_json_space(s[p])) ++p;
   };
-  skip_space();
-  if (!first) {
-    if (p == size || s[p] != ',') return false;
-    ++p;
+  const std::size_t comma = first ? 0 : 1;
+  if (size - p > comma + quoted.size() && (first || s[p] == ',') && s[p + comma] == '"') {
+    p += comma;  // compact text, the usual: the name follows at once
+  } else {
     skip_space();
+    if (!first) {
+      if (p == size || s[p] != ',') return false;
+      ++p;
+      skip_space();
+    }
+    if (size - p < quoted.size()) return false;
   }
-  if (size - p < quoted.size() || !same_bytes(s + p, quoted.data(), quoted.size())) return false;
+  if (!same_bytes(s + p, quoted.data(), quoted.size())) return false;
   const std::size_t name = p;
   p += quoted.size();
   skip_space();
