@@ -115,17 +115,22 @@ void write_escaped(Writer& w, std::string_view s) {
   w.put(s.substr(run));
 }
 
-void write_number(Writer& w, std::uint64_t n) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, n);
-  w.put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+namespace {
+
+// Written in place: room for the longest, then trimmed to what was written.
+template <class Integer>
+void write_integer(Writer& w, Integer n) {
+  constexpr std::size_t kLongest = 20;  // 18446744073709551615, -9223372036854775808
+  const std::size_t start = w.size();
+  char* at = w.extend(kLongest);
+  const auto r = std::to_chars(at, at + kLongest, n);
+  w.truncate(start + static_cast<std::size_t>(r.ptr - at));
 }
 
-void write_number(Writer& w, std::int64_t n) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, n);
-  w.put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
-}
+}  // namespace
+
+void write_number(Writer& w, std::uint64_t n) { write_integer(w, n); }
+void write_number(Writer& w, std::int64_t n) { write_integer(w, n); }
 
 // The layout Ryu's pretty printer gives (and JSON writers built on it).
 void write_number(Writer& w, double d) {

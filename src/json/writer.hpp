@@ -26,7 +26,10 @@ inline void copy_short(char* to, const char* from, std::size_t n) noexcept {
     to[0] = from[0];
     to[n / 2] = from[n / 2];
     to[n - 1] = from[n - 1];
-  } else if (n > 16) {
+  } else if (n > 16 && n <= 32) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n > 32) {
     std::memcpy(to, from, n);
   }
 }
