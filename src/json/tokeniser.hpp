@@ -102,14 +102,14 @@ class Tokeniser {
   // What the text must hold next. The kind of the innermost open container
   // is part of the state, so that each token is told apart by one switch.
   enum class Expect : std::uint8_t {
-    Value,           // a value: the root, or a member's once its name and colon are taken
-    Colon,           // the colon after a member name, then the value
-    ObjectOpened,    // the first member's name, or the closing brace
-    ArrayOpened,     // the first element, or the closing bracket
+    Value,            // a value: the root, or a member's once its name and colon are taken
+    Colon,            // the colon after a member name, then the value
+    ObjectOpened,     // the first member's name, or the closing brace
+    ArrayOpened,      // the first element, or the closing bracket
     ObjectMemberEnd,  // after a member's value: a comma and the next name, or the closing brace
     ArrayElementEnd,  // after an element: a comma and the next element, or the closing bracket
-    RootEnd,         // after the root value: the end of the text
-    Done,            // End or Fail was handed out
+    RootEnd,          // after the root value: the end of the text
+    Done,             // End or Fail was handed out
   };
 
   enum class Fault : std::uint8_t;  // why the grammar fails

@@ -100,7 +100,7 @@ void MemberOrder::rearrange() {
   if (!moved) return;
 
   // The members are copied aside (on the stack when the object is small)
-  // and written again in order. Without repeats the body keeps its length.
+  // and written again in order, at once.
   const std::size_t body_size = w_.size() - body_;
   char small_body[kSmallBody];
   std::string large_body;
@@ -112,20 +112,17 @@ void MemberOrder::rearrange() {
   const std::string_view written = w_.since(body_);
   std::memcpy(body, written.data(), written.size());
   w_.truncate(body_);
-  if (kept == count_) {
-    char* to = w_.extend(body_size);
-    for (std::size_t k = 0; k < kept; ++k) {
-      if (k != 0) *to++ = ',';
-      const Member& m = at(order[k]);
-      copy_short(to, body + (m.start - body_), m.end - m.start);
-      to += m.end - m.start;
-    }
-    return;
+  std::size_t size = body_size;  // unless a repeated name was left out
+  if (kept != count_) {
+    size = kept - 1;  // the commas
+    for (const std::size_t i : order) size += at(i).end - at(i).start;
   }
+  char* to = w_.extend(size);
   for (std::size_t k = 0; k < kept; ++k) {
-    if (k != 0) w_.put(',');
+    if (k != 0) *to++ = ',';
     const Member& m = at(order[k]);
-    w_.put(std::string_view(body + (m.start - body_), m.end - m.start));
+    copy_short(to, body + (m.start - body_), m.end - m.start);
+    to += m.end - m.start;
   }
 }
 
