@@ -23,24 +23,24 @@ void insertion_sort(std::span<std::size_t> order, Before before) {
 
 }  // namespace
 
-// A name that is a view into the source lasts; an unescaped one is copied.
-void MemberOrder::begin(const Cursor& c, const Token& name) {
+// A name that is a view into the source lasts, and needs no escaping; an
+// unescaped one is copied.
+void MemberOrder::begin(std::string_view name, bool in_source) {
   by_name_ = true;
   Member& m = open_member();
-  const std::string_view text = c.text(name);
-  const std::string_view lasting = (name.flags & kInSource) != 0 ? text : names_.emplace_front(text);
+  const std::string_view lasting = in_source ? name : names_.emplace_front(name);
   m.name_data = lasting.data();
   m.name_size = lasting.size();
   m.position = count_ - 1;  // a repeated name keeps the later value
   if (count_ > 1 && compare_names(at(count_ - 2).name(), lasting) >= 0) in_order_ = false;  // out of order, or repeated
   const bool comma = count_ > 1;
-  if ((name.flags & kInSource) == 0) {
-    if (comma) w_.put(',');
-    write_string(w_, text);
-    w_.put(':');
+  if (in_source) {
+    w_.put_plain_string(name, comma ? ',' : 0, ':');
     return;
   }
-  w_.put_plain_string(text, comma ? ',' : 0, ':');  // a name in the source needs no escaping
+  if (comma) w_.put(',');
+  write_string(w_, name);
+  w_.put(':');
 }
 
 // Back to before the member's comma, if it had one.
@@ -137,7 +137,7 @@ bool transcribe_members(Cursor& c, Writer& w) {
       case Cursor::Step::Closed: members.close(); return true;
       case Cursor::Step::Item: break;
     }
-    members.begin(c, c.taken());
+    members.begin(name, (c.taken().flags & kInSource) != 0);
     if (!transcribe_value(c, w)) return false;
     members.end();
   }

@@ -46,8 +46,9 @@ class MemberOrder {
     if (count_ > 1 && position < at(count_ - 2).position) in_order_ = false;
     w_.put(count_ == 1 ? comma_name_colon.substr(1) : comma_name_colon);
   }
-  // Starts a member of a generic object whose name the cursor just took.
-  void begin(const Cursor& c, const Token& name);
+  // Starts a member of a generic object whose name the cursor just took,
+  // as a view into the source text or else unescaped.
+  void begin(std::string_view name, bool in_source);
   // Ends the member just begun, or takes it back out (an absent optional).
   void end() { at(count_ - 1).end = w_.size(); }
   void drop();
