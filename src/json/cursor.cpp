@@ -173,15 +173,15 @@ bool Cursor::fail_here(std::string message) {
 
 bool Cursor::fail_trailing() { return fail_at(start_of_next(), "trailing characters"); }
 
-bool Cursor::invalid_type(const Token& found, std::string_view expected) {
+bool Cursor::invalid_type(const Token& found, Expecting expected) {
   if (found.kind == Tok::NegativeInteger && !std::isfinite(found.d)) return fail_out_of_range();
-  return fail_here(cat("invalid type: ", describe(found), ", expected ", expected));
+  return fail_here(cat("invalid type: ", describe(found), ", expected ", expected()));
 }
 
 // A negative integer is quoted as written, however long.
-bool Cursor::invalid_value(const Token& found, std::string_view expected) {
+bool Cursor::invalid_value(const Token& found, Expecting expected) {
   const std::string what = found.kind == Tok::NegativeInteger ? cat("integer `", number_text_, "`") : describe(found);
-  return fail_here(cat("invalid value: ", what, ", expected ", expected));
+  return fail_here(cat("invalid value: ", what, ", expected ", expected()));
 }
 
 std::string Cursor::describe(const Token& t) const {

@@ -70,8 +70,11 @@ class Cursor {
   bool fail_at(std::size_t offset, std::string message);
   bool fail_here(std::string message);       // at the last byte consumed
   bool fail_trailing();                      // at the start of the next token
-  bool invalid_type(const Token& found, std::string_view expected);
-  bool invalid_value(const Token& found, std::string_view expected);
+  // What a decoder expected is asked only when it fails, so that its
+  // text is never built on the way through.
+  using Expecting = std::string (*)();
+  bool invalid_type(const Token& found, Expecting expected);
+  bool invalid_value(const Token& found, Expecting expected);
   // The number just taken cannot be held: its magnitude is beyond the doubles'.
   bool fail_out_of_range();
 

@@ -111,7 +111,7 @@ struct Codec<std::string> {
   static bool decode(Cursor& c, std::string& out) {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
-    if (t->kind != Tok::String) return c.invalid_type(*t, expecting());
+    if (t->kind != Tok::String) return c.invalid_type(*t, expecting);
     out.assign(c.text(*t));
     return true;
   }
@@ -119,7 +119,7 @@ struct Codec<std::string> {
   static bool transcribe(Cursor& c, Writer& w) {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
-    if (t->kind != Tok::String) return c.invalid_type(*t, expecting());
+    if (t->kind != Tok::String) return c.invalid_type(*t, expecting);
     write_taken_text(c, w, *t);
     return true;
   }
@@ -136,8 +136,8 @@ struct Codec<std::uint64_t> {
       return true;
     }
     // Every negative integer is a value outside the type, however long.
-    if (t->kind == Tok::I64 || t->kind == Tok::NegativeInteger) return c.invalid_value(*t, expecting());
-    return c.invalid_type(*t, expecting());
+    if (t->kind == Tok::I64 || t->kind == Tok::NegativeInteger) return c.invalid_value(*t, expecting);
+    return c.invalid_type(*t, expecting);
   }
   static void encode(Writer& w, std::uint64_t v) { write_number(w, v); }
   static bool transcribe(Cursor& c, Writer& w) {
@@ -154,7 +154,7 @@ struct Codec<bool> {
   static bool decode(Cursor& c, bool& out) {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
-    if (t->kind != Tok::True && t->kind != Tok::False) return c.invalid_type(*t, expecting());
+    if (t->kind != Tok::True && t->kind != Tok::False) return c.invalid_type(*t, expecting);
     out = t->kind == Tok::True;
     return true;
   }
@@ -196,7 +196,7 @@ struct Codec<std::vector<T>> {
   static bool decode(Cursor& c, std::vector<T>& out) {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
-    if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting());
+    if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting);
     for (;;) {
       switch (c.next_element()) {
         case Cursor::Step::Failed: return false;
@@ -217,7 +217,7 @@ struct Codec<std::vector<T>> {
   static bool transcribe(Cursor& c, Writer& w) {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
-    if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting());
+    if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting);
     return transcribe_elements(c, w, transcribe_with<Codec<T>, T>);
   }
 };
@@ -240,7 +240,7 @@ struct Codec<Object> {
   static bool decode(Cursor& c, Object& out) {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
-    if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting());
+    if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting);
     Value v;
     if (!c.build(*t, v)) return false;
     out = std::move(std::get<Object>(v.v));
@@ -284,7 +284,7 @@ struct Codec<T> {
     if (t == nullptr) return false;
     if (t->kind == Tok::BeginObject) return decode_members(c, out);
     if (t->kind == Tok::BeginArray) return decode_positional(c, out, std::make_index_sequence<kCount>{});
-    return c.invalid_type(*t, expecting());
+    return c.invalid_type(*t, expecting);
   }
 
   static void encode(Writer& w, const T& v) {
@@ -300,7 +300,7 @@ struct Codec<T> {
     if (c.peek().kind == Tok::BeginArray) return decode_then_encode<Codec<T>, T>(c, w);
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
-    if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting());
+    if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting);
     MemberOrder members(w);
     const bool read = read_members(c, [&](std::size_t index) {
       return transcribe_at(c, w, members, index, std::make_index_sequence<kCount>{});

@@ -180,10 +180,10 @@ bool transcribe_value(Cursor& c, Writer& w) {
   return t != nullptr && transcribe_taken(c, w, *t);
 }
 
-bool transcribe_object(Cursor& c, Writer& w, std::string (*expecting)()) {
+bool transcribe_object(Cursor& c, Writer& w, Cursor::Expecting expecting) {
   const Token* t = c.begin_value();
   if (t == nullptr) return false;
-  if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting());
+  if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting);
   return transcribe_members(c, w);
 }
 

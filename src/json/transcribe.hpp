@@ -133,6 +133,6 @@ bool transcribe_elements(Cursor& c, Writer& w, Element&& element) {
 bool transcribe_value(Cursor& c, Writer& w);
 // Likewise, refusing anything but an object with what `expecting()` says,
 // asked only then.
-bool transcribe_object(Cursor& c, Writer& w, std::string (*expecting)());
+bool transcribe_object(Cursor& c, Writer& w, Cursor::Expecting expecting);
 
 }  // namespace qsdk::core::json
