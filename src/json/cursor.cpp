@@ -202,15 +202,8 @@ std::string Cursor::describe(const Token& t) const {
 
 std::size_t Cursor::start_of_next() const {
   const std::string_view s = tokens_.source();
-  std::size_t o = consumed_ ? taken().end : 0;
-  const auto skip_space = [&] {
-    while (o < s.size() && is_json_space(s[o])) ++o;
-  };
-  skip_space();
-  if (o < s.size() && (s[o] == ',' || s[o] == ':')) {
-    ++o;
-    skip_space();
-  }
+  std::size_t o = skip_json_space(s, consumed_ ? taken().end : 0);
+  if (o < s.size() && (s[o] == ',' || s[o] == ':')) o = skip_json_space(s, o + 1);
   return o;
 }
 

@@ -225,9 +225,7 @@ bool Tokeniser::take_name(std::string_view quoted, Token& key) noexcept {
   const char* const s = s_.data();
   const std::size_t size = s_.size();
   std::size_t p = p_;
-  const auto skip_space = [&] {
-    while (p < size && is_json_space(s[p])) ++p;
-  };
+  const auto skip_space = [&] { p = skip_json_space(s_, p); };
   const std::size_t comma = first ? 0 : 1;
   if (size - p > comma + quoted.size() && (first || s[p] == ',') && s[p + comma] == '"') {
     p += comma;  // compact text, the usual: the name follows at once

@@ -69,6 +69,12 @@ inline bool is_json_space(char c) noexcept {
   return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t' || c == '\n' || c == '\r');
 }
 
+// The offset of the first byte at or after `at` that is not white space.
+inline std::size_t skip_json_space(std::string_view text, std::size_t at) noexcept {
+  while (at < text.size() && is_json_space(text[at])) ++at;
+  return at;
+}
+
 class Tokeniser {
  public:
   explicit Tokeniser(std::string_view text);
@@ -117,8 +123,9 @@ class Tokeniser {
   static std::string message(Fault fault, std::string_view text, std::size_t offset);
 
   char peek() const noexcept { return p_ < s_.size() ? s_[p_] : '\0'; }
+  // Stores only when there is white space, which compact texts lack.
   void skip_space() noexcept {
-    while (p_ < s_.size() && is_json_space(s_[p_])) ++p_;
+    if (p_ < s_.size() && is_json_space(s_[p_])) p_ = skip_json_space(s_, p_ + 1);
   }
   // After a value, in whatever holds it.
   Expect after_value() const noexcept {
