@@ -101,7 +101,7 @@ class Cursor {
   // The last token consumed (numbers converted) and the token ahead, when
   // ahead_. Taking a token flips which slot is which rather than copying it.
   Token slots_[2];
-  std::uint8_t taken_slot_ = 0;
+  unsigned taken_slot_ = 0;
   bool ahead_ = false;
   bool consumed_ = false;
   std::string_view number_text_;  // the last number's spelling

@@ -357,13 +357,18 @@ int Tokeniser::hex4(std::size_t at) const noexcept {
 // FaultyString that fails only when taken.
 Token Tokeniser::string(Tok kind) {
 #if defined(__SSE2__)
-  // Most strings are short and plain: the first stop within sixteen bytes
-  // is their closing quote.
+  // Most strings are short and plain: the first stop within sixteen or
+  // thirty-two bytes is their closing quote.
   const std::size_t start = p_ + 1;
-  if (s_.size() - start >= 16) {
-    const unsigned mask = stops_in_16(s_.data() + start);
-    const std::size_t quote = start + static_cast<std::size_t>(std::countr_zero(mask));
-    if (mask != 0 && s_[quote] == '"') return plain_string(kind, start, quote);
+  if (s_.size() - start >= 32) {
+    std::size_t at = start;
+    unsigned mask = stops_in_16(s_.data() + at);
+    if (mask == 0) {
+      at += 16;
+      mask = stops_in_16(s_.data() + at);
+    }
+    const std::size_t stop = at + static_cast<std::size_t>(std::countr_zero(mask));
+    if (mask != 0 && s_[stop] == '"') return plain_string(kind, start, stop);
   }
 #endif
   return string_in_full(kind);
