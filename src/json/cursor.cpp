@@ -54,6 +54,16 @@ const Token* Cursor::begin_other_value() {
   }
 }
 
+// Inside a container the tokeniser hands out nothing but values, names,
+// closing brackets and these.
+bool Cursor::fail_raw(const Token& t) {
+  switch (t.kind) {
+    case Tok::Fail: return fail_at(t.end, tokens_.failure());
+    case Tok::FaultyString: return fail_at(t.text.offset, "lone leading surrogate in hex escape");
+    default: return fail_at(t.end, "expected value");
+  }
+}
+
 // A negative integer beyond the doubles' range fails only where it is held
 // as a double, not where its sign alone refuses it.
 const Token* Cursor::convert_number() {

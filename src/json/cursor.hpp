@@ -44,6 +44,25 @@ class Cursor {
   // as begin_value would have.
   const Token* begin_value_as_written() { return begin_value(false); }
   const Token* convert_number();
+  // For a caller that walks the inside of a container itself and handles
+  // every kind of token: the next token, consumed as the tokeniser gives it.
+  // A number comes as its spelling; convert_raw_number() converts the one
+  // just taken. A failure or a faulty string is not recorded until the
+  // caller hands it to fail_raw().
+  const Token& take_raw() {
+    if (ahead_) return consume();
+    Token& slot = slots_[taken_slot_ ^ 1];
+    slot = tokens_.next();
+    taken_slot_ ^= 1;
+    consumed_ = true;
+    return slot;
+  }
+  std::string_view spelling(const Token& t) const noexcept { return tokens_.spelling(t); }
+  const Token* convert_raw_number() {
+    number_text_ = tokens_.spelling(held());
+    return convert_number();
+  }
+  bool fail_raw(const Token& t);
   // Inside an object: consumes the next member's name (Item), or the closing
   // brace (Closed).
   Step next_member(std::string_view& name);

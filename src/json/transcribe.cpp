@@ -128,23 +128,42 @@ void MemberOrder::rearrange() {
 
 namespace {
 
+bool transcribe_raw(Cursor& c, Writer& w, const Token& t);
+
+// Inside a container the tokens are taken as the tokeniser gives them: it
+// hands out nothing there but what the grammar allows, or a failure.
+
+// The members of an object whose opening brace was just taken.
 bool transcribe_members(Cursor& c, Writer& w) {
   MemberOrder members(w);
   for (;;) {
-    std::string_view name;
-    switch (c.next_member(name)) {
-      case Cursor::Step::Failed: return false;
-      case Cursor::Step::Closed: members.close(); return true;
-      case Cursor::Step::Item: break;
+    const Token& name = c.take_raw();
+    if (name.kind != Tok::Key) {
+      if (name.kind != Tok::EndObject) return c.fail_raw(name);
+      members.close();
+      return true;
     }
-    members.begin(name, (c.taken().flags & kInSource) != 0);
-    if (!transcribe_value(c, w)) return false;
+    members.begin(c.text(name), (name.flags & kInSource) != 0);
+    if (!transcribe_raw(c, w, c.take_raw())) return false;
     members.end();
   }
 }
 
-// A value whose first token was just taken; the token is read before the
-// cursor moves on.
+// The elements of an array whose opening bracket was just taken.
+bool transcribe_elements(Cursor& c, Writer& w) {
+  w.put('[');
+  bool first = true;
+  for (const Token* t = &c.take_raw(); t->kind != Tok::EndArray; t = &c.take_raw()) {
+    if (!first) w.put(',');
+    first = false;
+    if (!transcribe_raw(c, w, *t)) return false;
+  }
+  w.put(']');
+  return true;
+}
+
+// A value whose first token was just taken, numbers converted; the token is
+// read before the cursor moves on.
 bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
   switch (t.kind) {
     case Tok::Null: w.put("null"); return true;
@@ -158,9 +177,27 @@ bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
       return true;
     case Tok::F64: write_number(w, t.d); return true;
     case Tok::String: write_taken_text(c, w, t); return true;
-    case Tok::BeginArray: return transcribe_elements(c, w, transcribe_value);
+    case Tok::BeginArray: return transcribe_elements(c, w);
     case Tok::BeginObject: return transcribe_members(c, w);
-    default: return c.fail_at(t.end, "expected value");
+    default: return c.fail_raw(t);
+  }
+}
+
+// A decimal already in its canonical form, which always fits a double, is
+// written as it stands without being converted.
+bool transcribe_raw(Cursor& c, Writer& w, const Token& t) {
+  switch (t.kind) {
+    case Tok::U64: w.put(c.spelling(t)); return true;
+    case Tok::Number: {
+      const std::string_view spelling = c.spelling(t);
+      if (spelled_as_written(spelling)) {
+        w.put(spelling);
+        return true;
+      }
+      const Token* converted = c.convert_raw_number();
+      return converted != nullptr && transcribe_taken(c, w, *converted);
+    }
+    default: return transcribe_taken(c, w, t);
   }
 }
 
@@ -168,16 +205,7 @@ bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
 
 bool transcribe_value(Cursor& c, Writer& w) {
   const Token* t = c.begin_value_as_written();
-  if (t != nullptr && t->kind == Tok::Number) {
-    // A decimal already in its canonical form, which always fits a double,
-    // is written as it stands without being converted.
-    if (spelled_as_written(c.number_spelling())) {
-      w.put(c.number_spelling());
-      return true;
-    }
-    t = c.convert_number();
-  }
-  return t != nullptr && transcribe_taken(c, w, *t);
+  return t != nullptr && transcribe_raw(c, w, *t);
 }
 
 bool transcribe_object(Cursor& c, Writer& w, Cursor::Expecting expecting) {
