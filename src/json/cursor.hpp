@@ -67,10 +67,10 @@ class Cursor {
   // brace (Closed).
   Step next_member(std::string_view& name);
   // Inside an object: consumes the next member's name and its colon when
-  // the name is exactly `quoted` (in quotes, without escapes). Otherwise
-  // nothing is consumed and next_member reads the member as usual.
-  bool next_member_is(std::string_view quoted) {
-    if (ahead_ || !tokens_.take_name(quoted, slots_[taken_slot_ ^ 1])) return false;
+  // the name is exactly the one `written` holds (without escapes).
+  // Otherwise nothing is consumed and next_member reads the member as usual.
+  bool next_member_is(const WrittenName& written) {
+    if (ahead_ || !tokens_.take_name(written, slots_[taken_slot_ ^ 1])) return false;
     consume();
     return true;
   }

@@ -320,13 +320,10 @@ struct Codec<T> {
   static constexpr auto kRequired = required();
   static_assert(std::ranges::all_of(kNames, detail::plain_name), "member names are written without escaping");
 
-  // Each member's name as it is written after a comma: `,"name":`.
+  // Each member's name as it is written after a comma, `,"name":`, and as
+  // it is read when it stands plain in compact text.
   static constexpr std::size_t kLongestName = std::ranges::max(kNames, {}, &std::string_view::size).size();
-  struct WrittenName {
-    std::array<char, kLongestName + 4> text{};
-    std::size_t size = 0;
-    constexpr std::string_view view() const { return std::string_view(text.data(), size); }
-  };
+  static_assert(kLongestName + 4 <= WrittenName::kCapacity, "member names are short");
   static constexpr auto written_names() {
     std::array<WrittenName, kCount> out{};
     for (std::size_t i = 0; i < kCount; ++i) {
@@ -340,18 +337,6 @@ struct Codec<T> {
     return out;
   }
   static constexpr auto kWrittenNames = written_names();
-  // And as it is read when it stands plain in the text: `"name"`.
-  static constexpr auto quoted_names() {
-    std::array<WrittenName, kCount> out{};
-    for (std::size_t i = 0; i < kCount; ++i) {
-      const std::string_view written = kWrittenNames[i].view();
-      std::ranges::copy(written.substr(1, written.size() - 2), out[i].text.begin());
-      out[i].size = written.size() - 2;
-    }
-    return out;
-  }
-  static constexpr auto kQuotedNames = quoted_names();
-
   static bool decode_members(Cursor& c, T& out) {
     return read_members(c, [&](std::size_t index) {
       return decode_at(c, out, index, std::make_index_sequence<kCount>{});
@@ -368,7 +353,7 @@ struct Codec<T> {
     for (;;) {
       std::string_view name;
       std::size_t index = expected;
-      if (expected < kCount && c.next_member_is(kQuotedNames[expected].view())) {
+      if (expected < kCount && c.next_member_is(kWrittenNames[expected])) {
         name = kNames[expected];
       } else {
         switch (c.next_member(name)) {

@@ -75,6 +75,16 @@ inline std::size_t skip_json_space(std::string_view text, std::size_t at) noexce
   return at;
 }
 
+// A member name as the canonical text writes it after a comma, `,"name":`,
+// zero-padded to a fixed size so that it can be compared with the text many
+// bytes at once.
+struct WrittenName {
+  static constexpr std::size_t kCapacity = 32;
+  std::array<char, kCapacity> text{};
+  std::size_t size = 0;
+  constexpr std::string_view view() const { return std::string_view(text.data(), size); }
+};
+
 class Tokeniser {
  public:
   explicit Tokeniser(std::string_view text);
@@ -84,10 +94,10 @@ class Tokeniser {
   // The next token. After End or Fail, the same token again.
   Token next();
   // Where a member name comes next: takes it into `key`, with its colon,
-  // when it is exactly `quoted` (the name in quotes, without escapes), and
+  // when it is exactly the name `written` holds (without escapes), and
   // returns true. Otherwise reads nothing. A decoder that knows which name
   // most likely follows is spared reading it as a token.
-  bool take_name(std::string_view quoted, Token& key) noexcept;
+  bool take_name(const WrittenName& written, Token& key) noexcept;
 
   std::string_view source() const noexcept { return s_; }
   // A String's or Key's text, unescaped. An unescaped text lives until the
@@ -137,6 +147,8 @@ class Tokeniser {
   Token token(Tok kind) const noexcept;
   Token value();
   [[gnu::noinline]] Token end_of_text();
+  [[gnu::noinline]] bool take_spaced_name(const WrittenName& written, bool first, Token& key) noexcept;
+  void took_name(Token& key, std::size_t name, std::size_t quoted_size, std::size_t after) noexcept;
   Token member_name();
   Token literal(std::string_view word, Tok kind);
   Token number();
