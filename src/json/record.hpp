@@ -301,7 +301,7 @@ struct Codec<T> {
     const Token* t = c.begin_value();
     if (t == nullptr) return false;
     if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting);
-    MemberOrder members(w);
+    RecordMembers<kCount> members(w);
     const bool read = read_members(c, [&](std::size_t index) {
       return transcribe_at(c, w, members, index, std::make_index_sequence<kCount>{});
     });
@@ -384,7 +384,7 @@ struct Codec<T> {
   }
 
   template <std::size_t... I>
-  static bool transcribe_at(Cursor& c, Writer& w, MemberOrder& members, std::size_t index,
+  static bool transcribe_at(Cursor& c, Writer& w, RecordMembers<kCount>& members, std::size_t index,
                             std::index_sequence<I...>) {
     bool ok = false;
     (void)((index == I && (ok = transcribe_field(c, w, members, I, std::get<I>(fields)), true)) || ...);
@@ -394,7 +394,7 @@ struct Codec<T> {
   // A member that may be absent is left out when it was written as its
   // default would be, as encode leaves out a member equal to its default.
   template <class F>
-  static bool transcribe_field(Cursor& c, Writer& w, MemberOrder& members, std::size_t index, const F& f) {
+  static bool transcribe_field(Cursor& c, Writer& w, RecordMembers<kCount>& members, std::size_t index, const F& f) {
     members.begin(index, kWrittenNames[index].view());
     const std::size_t value = w.size();
     if (!transcribe_with<typename F::Codec, typename F::Member>(c, w)) return false;

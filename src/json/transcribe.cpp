@@ -26,8 +26,10 @@ void insertion_sort(std::span<std::size_t> order, Before before) {
 // A name that is a view into the source lasts, and needs no escaping; an
 // unescaped one is copied.
 void MemberOrder::begin(std::string_view name, bool in_source) {
-  by_name_ = true;
-  Member& m = open_member();
+  if (count_ == capacity_) grow();
+  Member& m = at(count_);
+  m.text.start = w_.size() + (count_ != 0 ? 1 : 0);
+  ++count_;
   const std::string_view lasting = in_source ? name : names_.emplace_front(name);
   m.name_data = lasting.data();
   m.name_size = lasting.size();
@@ -43,12 +45,6 @@ void MemberOrder::begin(std::string_view name, bool in_source) {
   w_.put(':');
 }
 
-// Back to before the member's comma, if it had one.
-void MemberOrder::drop() {
-  const std::size_t start = at(--count_).start;
-  w_.truncate(count_ == 0 ? start : start - 1);
-}
-
 void MemberOrder::grow() {
   if (members_ == inline_) overflow_.assign(inline_, inline_ + count_);
   overflow_.resize(2 * count_);
@@ -56,16 +52,15 @@ void MemberOrder::grow() {
   capacity_ = overflow_.size();
 }
 
-// Members in canonical order, a repeated name keeping only its last
+// Members in order of their names, a repeated name keeping only its last
 // occurrence.
 void MemberOrder::rearrange() {
   bool repeated = false;  // whether two members had the same name
-  const auto by_name = [this, &repeated](std::size_t a, std::size_t b) {
+  const auto before = [this, &repeated](std::size_t a, std::size_t b) {
     const int order = compare_names(at(a).name(), at(b).name());
     repeated = repeated || order == 0;
     return order != 0 ? order < 0 : at(a).position < at(b).position;  // a repeated name: the later one last
   };
-  const auto by_position = [this](std::size_t a, std::size_t b) { return at(a).position < at(b).position; };
 
   // Indices into the members, inline for objects of the usual size, which
   // an insertion sort puts in order with the fewest steps.
@@ -76,54 +71,21 @@ void MemberOrder::rearrange() {
     large_order.resize(count_);
     order = large_order;
     std::iota(order.begin(), order.end(), std::size_t{0});
-    if (by_name_) std::sort(order.begin(), order.end(), by_name);
-    else std::sort(order.begin(), order.end(), by_position);
-  } else if (by_name_) {
-    insertion_sort(order, by_name);
+    std::sort(order.begin(), order.end(), before);
   } else {
-    insertion_sort(order, by_position);
+    insertion_sort(order, before);
   }
+
   // A comparison sort has compared every pair that ends up side by side, so
-  // it has seen any repeated name.
+  // it has seen any repeated name; only the last of each is kept.
   std::size_t kept = count_;
   if (repeated) {
     kept = 0;
-    for (std::size_t k = 0; k < order.size(); ++k)
-      if (k + 1 == order.size() || compare_names(at(order[k]).name(), at(order[k + 1]).name()) != 0)
+    for (std::size_t k = 0; k < count_; ++k)
+      if (k + 1 == count_ || compare_names(at(order[k]).name(), at(order[k + 1]).name()) != 0)
         order[kept++] = order[k];
-    order = order.first(kept);
   }
-
-  // A member taken back out may have left them in order after all.
-  bool moved = kept != count_;
-  for (std::size_t k = 0; k < kept && !moved; ++k) moved = order[k] != k;
-  if (!moved) return;
-
-  // The members are copied aside (on the stack when the object is small)
-  // and written again in order, at once.
-  const std::size_t body_size = w_.size() - body_;
-  char small_body[kSmallBody];
-  std::string large_body;
-  char* body = small_body;
-  if (body_size > kSmallBody) {
-    large_body.resize(body_size);
-    body = large_body.data();
-  }
-  const std::string_view written = w_.since(body_);
-  std::memcpy(body, written.data(), written.size());
-  w_.truncate(body_);
-  std::size_t size = body_size;  // unless a repeated name was left out
-  if (kept != count_) {
-    size = kept - 1;  // the commas
-    for (const std::size_t i : order) size += at(i).end - at(i).start;
-  }
-  char* to = w_.extend(size);
-  for (std::size_t k = 0; k < kept; ++k) {
-    if (k != 0) *to++ = ',';
-    const Member& m = at(order[k]);
-    copy_short(to, body + (m.start - body_), m.end - m.start);
-    to += m.end - m.start;
-  }
+  rewrite_members(w_, body_, kept, [&](std::size_t k) { return at(order[k]).text; });
 }
 
 namespace {

@@ -4,9 +4,12 @@
 // what is written is exactly what writing the decoded value would give.
 #pragma once
 
+#include <array>
 #include <cstddef>
-#include <forward_list>
 #include <cstdint>
+#include <cstring>
+#include <forward_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,11 +28,46 @@ inline int compare_names(std::string_view a, std::string_view b) noexcept {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// An object whose members arrive in document order and are written as they
-// come; when it closes they are put in canonical order, which costs a copy
-// of the object only if they arrived out of order. Records order members by
-// their declared position, generic objects by name (byte order), where a
-// repeated name keeps its last value.
+// Where a member's text lies in the writer, from its name (just after its
+// comma, if any) to the end of its value.
+struct MemberText {
+  std::size_t start;
+  std::size_t end;
+};
+
+// Writes the object body that begins at `body` again: `count` members, the
+// k-th being the one `text_of(k)` gives, with commas between them. The body
+// is copied aside first, on the stack when it is small.
+template <class TextOf>
+void rewrite_members(Writer& w, std::size_t body, std::size_t count, TextOf text_of) {
+  constexpr std::size_t kSmallBody = 512;
+  const std::string_view written = w.since(body);
+  char small_copy[kSmallBody];
+  std::string large_copy;
+  char* copy = small_copy;
+  if (written.size() > kSmallBody) {
+    large_copy.resize(written.size());
+    copy = large_copy.data();
+  }
+  std::memcpy(copy, written.data(), written.size());
+  w.truncate(body);
+  std::size_t size = count - 1;  // the commas
+  for (std::size_t k = 0; k < count; ++k) size += text_of(k).end - text_of(k).start;
+  char* to = w.extend(size);
+  for (std::size_t k = 0; k < count; ++k) {
+    if (k != 0) *to++ = ',';
+    const MemberText m = text_of(k);
+    copy_short(to, copy + (m.start - body), m.end - m.start);
+    to += m.end - m.start;
+  }
+}
+
+// The members of an object arrive in document order and are written as they
+// come; when the object closes they are put in canonical order, which costs
+// a copy of the object only if they arrived out of order.
+
+// A generic object's members, ordered by name (byte order); a repeated name
+// keeps its last value.
 class MemberOrder {
  public:
   explicit MemberOrder(Writer& w) : w_(w) {
@@ -39,19 +77,11 @@ class MemberOrder {
   MemberOrder(const MemberOrder&) = delete;
   MemberOrder& operator=(const MemberOrder&) = delete;
 
-  // Starts a member of a record, given as written after a comma: `,"name":`.
-  [[gnu::always_inline]] void begin(std::size_t position, std::string_view comma_name_colon) {
-    Member& m = open_member();
-    m.position = position;
-    if (count_ > 1 && position < at(count_ - 2).position) in_order_ = false;
-    w_.put(count_ == 1 ? comma_name_colon.substr(1) : comma_name_colon);
-  }
-  // Starts a member of a generic object whose name the cursor just took,
-  // as a view into the source text or else unescaped.
+  // Starts a member whose name the cursor just took, as a view into the
+  // source text or else unescaped.
   void begin(std::string_view name, bool in_source);
-  // Ends the member just begun, or takes it back out (an absent optional).
-  void end() { at(count_ - 1).end = w_.size(); }
-  void drop();
+  // Ends the member just begun.
+  void end() { at(count_ - 1).text.end = w_.size(); }
   // Puts the members in order and writes the closing brace.
   void close() {
     if (!in_order_) rearrange();
@@ -59,26 +89,17 @@ class MemberOrder {
   }
 
  private:
-  // Left uninitialised until used: an object is opened for every record
-  // read, and most have a few members.
+  // Left uninitialised until used: an object is opened for every one read,
+  // and most have a few members.
   struct Member {
-    std::size_t start;     // where its name begins, just after its comma if any
-    std::size_t end;
-    std::size_t position;  // records: the declared position
-    // Generic objects: the name unescaped, for sorting (a string_view would
-    // be initialised with every object opened).
+    MemberText text;
+    std::size_t position;  // in document order
+    // The name unescaped, for sorting (a string_view would be initialised
+    // with every object opened).
     const char* name_data;
     std::size_t name_size;
     std::string_view name() const noexcept { return std::string_view(name_data, name_size); }
   };
-  // The member's name begins after the comma its caller writes next, if any.
-  Member& open_member() {
-    if (count_ == capacity_) grow();
-    Member& m = at(count_);
-    m.start = w_.size() + (count_ != 0 ? 1 : 0);
-    ++count_;
-    return m;
-  }
   void rearrange();
   // Beyond the inline members, the list moves to the heap and doubles.
   void grow();
@@ -86,12 +107,10 @@ class MemberOrder {
   const Member& at(std::size_t i) const noexcept { return members_[i]; }
 
   static constexpr std::size_t kInline = 12;
-  static constexpr std::size_t kSmallBody = 512;
   Writer& w_;
   std::size_t body_;  // just past the opening brace
-  bool by_name_ = false;
-  // Whether every member so far came after the one before it; when one did
-  // not, close() sorts them (for generic objects also when a name repeats).
+  // Whether every name so far came after the one before it; when one did
+  // not (or repeated it), close() sorts them.
   bool in_order_ = true;
   std::size_t count_ = 0;
   Member inline_[kInline];
@@ -99,6 +118,66 @@ class MemberOrder {
   Member* members_ = inline_;
   std::size_t capacity_ = kInline;
   std::forward_list<std::string> names_;  // names that do not last on their own
+};
+
+// A record's members, of which there are at most `kCount` (a repeated one is
+// refused before it is written), written as they come and put in declared
+// order when the object closes.
+template <std::size_t kCount>
+class RecordMembers {
+ public:
+  explicit RecordMembers(Writer& w) : w_(w) {
+    w_.put('{');
+    body_ = w_.size();
+  }
+  RecordMembers(const RecordMembers&) = delete;
+  RecordMembers& operator=(const RecordMembers&) = delete;
+
+  // Starts the member declared at `position`, given as written after a
+  // comma: `,"name":`.
+  [[gnu::always_inline]] void begin(std::size_t position, std::string_view comma_name_colon) {
+    const bool first = count_ == 0;
+    text_[count_].start = w_.size() + (first ? 0 : 1);
+    positions_[count_] = position;
+    if (!first && position < positions_[count_ - 1]) in_order_ = false;
+    w_.put(first ? std::string_view(comma_name_colon.data() + 1, comma_name_colon.size() - 1) : comma_name_colon);
+    ++count_;
+  }
+  // Ends the member just begun, or takes it back out (an absent optional).
+  void end() { text_[count_ - 1].end = w_.size(); }
+  void drop() {
+    const std::size_t start = text_[--count_].start;
+    w_.truncate(count_ == 0 ? start : start - 1);  // with its comma, if it had one
+  }
+  // Puts the members in order and writes the closing brace.
+  void close() {
+    if (!in_order_) rearrange();
+    w_.put('}');
+  }
+
+ private:
+  void rearrange() {
+    std::array<MemberText, kCount> sorted;
+    std::array<std::size_t, kCount> sorted_positions;
+    for (std::size_t i = 0; i < count_; ++i) {
+      std::size_t j = i;
+      for (; j > 0 && positions_[i] < sorted_positions[j - 1]; --j) {
+        sorted[j] = sorted[j - 1];
+        sorted_positions[j] = sorted_positions[j - 1];
+      }
+      sorted[j] = text_[i];
+      sorted_positions[j] = positions_[i];
+    }
+    rewrite_members(w_, body_, count_, [&](std::size_t k) { return sorted[k]; });
+  }
+
+  Writer& w_;
+  std::size_t body_;  // just past the opening brace
+  std::size_t count_ = 0;
+  bool in_order_ = true;  // whether each member so far was declared after the one before it
+  // Left uninitialised until used.
+  std::array<MemberText, kCount> text_;
+  std::array<std::size_t, kCount> positions_;
 };
 
 // A String or Key token just taken, as a string literal. A text that is a

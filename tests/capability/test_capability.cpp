@@ -31,6 +31,10 @@ TEST(CapabilityJson, GrantListsComeBackCanonical) {
       {R"([{"res":"r","act":["a"],"cav":{"exp":null,"max_uses":null}}])", "[" + g + "]"},
       {"[\n  {\"cav\": {\"max_uses\": 3, \"exp\": 5}, \"act\": [\"b\", \"a\"], \"res\": \"r\", \"x\": [1, {}]}\n]",
        R"([{"res":"r","act":["b","a"],"cav":{"exp":5,"max_uses":3}}])"},
+      // Out of order, with members left out as defaults before, between and after the others.
+      {R"([{"cav":{"max_uses":null,"nb":{"k":1},"exp":5,"zz":0},"act":[],"res":"r"},)"
+       R"({"cav":{"nb":{},"exp":2,"max_uses":null},"res":"s","act":[]}])",
+       R"([{"res":"r","act":[],"cav":{"exp":5,"nb":{"k":1}}},{"res":"s","act":[],"cav":{"exp":2}}])"},
       {R"([["r",["a"],[null,null,{}]],["s",[],[1,null,{"k":true}]]])",
        R"([{"res":"r","act":["a"],"cav":{}},{"res":"s","act":[],"cav":{"exp":1,"nb":{"k":true}}}])"},
       // nb: sorted by bytes at every level, the last of a repeated name kept.
