@@ -180,32 +180,40 @@ Token Tokeniser::fail_with(std::size_t offset, std::string text) {
 
 Token Tokeniser::fail(Fault fault, std::size_t offset) { return fail_with(offset, message(fault, s_, offset)); }
 
+// White space is looked for only where the byte in hand is not what the
+// grammar wants next: compact texts have none, and each token is then told
+// apart at its first byte.
 Token Tokeniser::next() {
-  skip_space();
   switch (expect_) {
     case Expect::Done: return last_;
     case Expect::Value: return value();
     case Expect::Colon:
-      if (peek() != ':') return fail(Fault::ColonMissing, p_);
-      ++p_;
-      skip_space();
-      return value();
-    case Expect::ObjectOpened: return peek() == '}' ? close(Tok::EndObject) : member_name();
-    case Expect::ArrayOpened: return peek() == ']' ? close(Tok::EndArray) : value();
-    case Expect::ObjectMemberEnd:
-      if (peek() == ',') {
+      if (peek() == ':') {
         ++p_;
-        skip_space();
-        return member_name();
-      }
-      return peek() == '}' ? close(Tok::EndObject) : fail(Fault::ObjectDelimiterMissing, p_);
-    case Expect::ArrayElementEnd:
-      if (peek() == ',') {
-        ++p_;
-        skip_space();
         return value();
       }
-      return peek() == ']' ? close(Tok::EndArray) : fail(Fault::ArrayDelimiterMissing, p_);
+      return skipped_space() ? next() : fail(Fault::ColonMissing, p_);
+    case Expect::ObjectOpened:
+      switch (peek()) {
+        case '"': return member_name();
+        case '}': return close(Tok::EndObject);
+        default: return skipped_space() ? next() : fail(Fault::NameMissing, p_);
+      }
+    case Expect::ArrayOpened:
+      if (peek() == ']') return close(Tok::EndArray);
+      return skipped_space() ? next() : value();
+    case Expect::ObjectMemberEnd:
+      switch (peek()) {
+        case ',': ++p_; return member_name();
+        case '}': return close(Tok::EndObject);
+        default: return skipped_space() ? next() : fail(Fault::ObjectDelimiterMissing, p_);
+      }
+    case Expect::ArrayElementEnd:
+      switch (peek()) {
+        case ',': ++p_; return value();
+        case ']': return close(Tok::EndArray);
+        default: return skipped_space() ? next() : fail(Fault::ArrayDelimiterMissing, p_);
+      }
     case Expect::RootEnd: return end_of_text();
   }
   return last_;
@@ -213,6 +221,7 @@ Token Tokeniser::next() {
 
 // Kept out of next(), which then needs no stack frame of its own.
 Token Tokeniser::end_of_text() {
+  p_ = skip_json_space(s_, p_);
   if (p_ != s_.size()) return fail_with(p_, "trailing characters");
   last_ = token(Tok::End);
   expect_ = Expect::Done;
@@ -272,7 +281,7 @@ void Tokeniser::took_name(Token& key, std::size_t name, std::size_t quoted_size,
 }
 
 Token Tokeniser::member_name() {
-  if (peek() != '"') return fail(Fault::NameMissing, p_);
+  if (peek() != '"') return skipped_space() ? member_name() : fail(Fault::NameMissing, p_);
   const Token t = string(Tok::Key);
   if (t.kind == Tok::Key) expect_ = Expect::Colon;
   return t;
@@ -289,6 +298,9 @@ Token Tokeniser::value() {
     case 'f': return literal("false", Tok::False);
     case '-': case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
       return number();
+    case ' ': case '\t': case '\n': case '\r':
+      p_ = skip_json_space(s_, p_ + 1);
+      return value();
     default: return fail(Fault::ValueMissing, p_);
   }
 }

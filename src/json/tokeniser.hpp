@@ -133,9 +133,12 @@ class Tokeniser {
   static std::string message(Fault fault, std::string_view text, std::size_t offset);
 
   char peek() const noexcept { return p_ < s_.size() ? s_[p_] : '\0'; }
-  // Stores only when there is white space, which compact texts lack.
-  void skip_space() noexcept {
-    if (p_ < s_.size() && is_json_space(s_[p_])) p_ = skip_json_space(s_, p_ + 1);
+  // Skips the white space that stands next, if any, and tells whether
+  // there was some.
+  bool skipped_space() noexcept {
+    if (p_ == s_.size() || !is_json_space(s_[p_])) return false;
+    p_ = skip_json_space(s_, p_ + 1);
+    return true;
   }
   // After a value, in whatever holds it.
   Expect after_value() const noexcept {

@@ -50,6 +50,7 @@ struct RoundTrip {
 TEST(Json, GenericValuesRoundTripToCanonicalText) {
   const std::vector<RoundTrip> cases = {
       {" \t\r\n[ 1 , 2 ]\n ", "[1,2]"},
+      {"{ \"b\" : [ ] , \"a\" : { } ,\"c\"\n:\t[ 1 ,2 ] }", R"({"a":{},"b":[],"c":[1,2]})"},
       {R"({"b":1,"a":2})", R"({"a":2,"b":1})"},
       {R"({"a":{"z":1,"y":[{"d":0,"c":0}]}})", R"({"a":{"y":[{"c":0,"d":0}],"z":1}})"},
       // Byte order: upper case before lower case before any non-ASCII name.
@@ -159,6 +160,10 @@ TEST(Json, SyntaxFailuresCarryTheirPosition) {
       {"\"abc", "EOF while parsing a string at line 1 column 5"},
       {"[1,]", "trailing comma at line 1 column 4"},
       {"{\"a\":1,}", "trailing comma at line 1 column 8"},
+      {"[1 , ]", "trailing comma at line 1 column 6"},
+      {"{\"a\":1 , }", "trailing comma at line 1 column 10"},
+      {"{ \"a\"  1}", "expected `:` at line 1 column 8"},
+      {"{ , }", "key must be a string at line 1 column 3"},
       {"[1 2]", "expected `,` or `]` at line 1 column 4"},
       {"{\"a\":1 \"b\":2}", "expected `,` or `}` at line 1 column 8"},
       {"{\"a\" 1}", "expected `:` at line 1 column 6"},
