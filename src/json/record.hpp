@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -313,11 +314,19 @@ struct Codec<T> {
   static constexpr auto names() {
     return std::apply([](const auto&... f) { return std::array<std::string_view, kCount>{f.name...}; }, fields);
   }
-  static constexpr auto required() {
-    return std::apply([](const auto&... f) { return std::array<bool, kCount>{f.required...}; }, fields);
+  // Sets of members, a bit for each in declaration order.
+  using MemberSet = std::uint64_t;
+  static_assert(kCount <= 64, "a record has at most 64 members");
+  static constexpr MemberSet required() {
+    return std::apply([](const auto&... f) {
+      MemberSet set = 0;
+      std::size_t i = 0;
+      ((set |= MemberSet{f.required} << i++), ...);
+      return set;
+    }, fields);
   }
   static constexpr auto kNames = names();
-  static constexpr auto kRequired = required();
+  static constexpr MemberSet kRequired = required();
   static_assert(std::ranges::all_of(kNames, detail::plain_name), "member names are written without escaping");
 
   // Each member's name as it is written after a comma, `,"name":`, and as
@@ -348,7 +357,7 @@ struct Codec<T> {
   // each declared one; a required member missing is refused at the brace.
   template <class Read>
   static bool read_members(Cursor& c, Read&& read) {
-    std::array<bool, kCount> seen{};
+    MemberSet seen = 0;
     std::size_t expected = 0;  // members mostly come in declared order
     for (;;) {
       std::string_view name;
@@ -367,8 +376,9 @@ struct Codec<T> {
         if (!c.skip_value()) return false;
         continue;
       }
-      if (seen[index]) return c.fail_here(cat("duplicate field `", name, "`"));
-      seen[index] = true;
+      const MemberSet member = MemberSet{1} << index;
+      if ((seen & member) != 0) return c.fail_here(cat("duplicate field `", name, "`"));
+      seen |= member;
       expected = index + 1;
       if (!read(index)) return false;
     }
@@ -423,10 +433,10 @@ struct Codec<T> {
   }
 
   // Reported at the closing brace, in declaration order.
-  static bool check_required(Cursor& c, const std::array<bool, kCount>& seen) {
-    for (std::size_t i = 0; i < kCount; ++i)
-      if (kRequired[i] && !seen[i]) return c.fail_here(cat("missing field `", kNames[i], "`"));
-    return true;
+  static bool check_required(Cursor& c, MemberSet seen) {
+    const MemberSet missing = kRequired & ~seen;
+    if (missing == 0) return true;
+    return c.fail_here(cat("missing field `", kNames[static_cast<std::size_t>(std::countr_zero(missing))], "`"));
   }
 
   template <std::size_t... I>
