@@ -50,16 +50,16 @@ void rewrite_members(Writer& w, std::size_t body, std::size_t count, TextOf text
     copy = large_copy.data();
   }
   std::memcpy(copy, written.data(), written.size());
-  w.truncate(body);
-  std::size_t size = count - 1;  // the commas
-  for (std::size_t k = 0; k < count; ++k) size += text_of(k).end - text_of(k).start;
-  char* to = w.extend(size);
+  // In place: the members left take no more room than the body did.
+  char* const start = w.overwrite(body);
+  char* to = start;
   for (std::size_t k = 0; k < count; ++k) {
     if (k != 0) *to++ = ',';
     const MemberText m = text_of(k);
     copy_short(to, copy + (m.start - body), m.end - m.start);
     to += m.end - m.start;
   }
+  w.truncate(body + static_cast<std::size_t>(to - start));
 }
 
 // The members of an object arrive in document order and are written as they

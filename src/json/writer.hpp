@@ -72,6 +72,8 @@ class Writer {
   void truncate(std::size_t size) noexcept { used_ = size; }
   // What was written from offset `from` on.
   std::string_view since(std::size_t from) const noexcept { return std::string_view(data_ + from, used_ - from); }
+  // The same bytes, to be written over in place (and then truncated).
+  char* overwrite(std::size_t from) noexcept { return data_ + from; }
 
  private:
   // Uses the capacity the target already has, then doubles. Kept out of
