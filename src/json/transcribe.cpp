@@ -124,13 +124,9 @@ bool transcribe_elements(Cursor& c, Writer& w) {
   return true;
 }
 
-// A value whose first token was just taken, numbers converted; the token is
-// read before the cursor moves on.
-bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
+// A number the cursor converted because its spelling is not canonical.
+bool transcribe_converted(Cursor& c, Writer& w, const Token& t) {
   switch (t.kind) {
-    case Tok::Null: w.put("null"); return true;
-    case Tok::False: w.put("false"); return true;
-    case Tok::True: w.put("true"); return true;
     case Tok::U64:
     case Tok::I64: w.put(c.number_spelling()); return true;  // an integer's JSON spelling is its canonical form
     case Tok::NegativeInteger:
@@ -138,28 +134,33 @@ bool transcribe_taken(Cursor& c, Writer& w, const Token& t) {
       write_number(w, t.d);
       return true;
     case Tok::F64: write_number(w, t.d); return true;
-    case Tok::String: write_taken_text(c, w, t); return true;
-    case Tok::BeginArray: return transcribe_elements(c, w);
-    case Tok::BeginObject: return transcribe_members(c, w);
     default: return c.fail_raw(t);
   }
 }
 
-// A decimal already in its canonical form, which always fits a double, is
-// written as it stands without being converted.
+// A value whose first token was just taken, as the tokeniser gave it; the
+// token is read before the cursor moves on.
 bool transcribe_raw(Cursor& c, Writer& w, const Token& t) {
   switch (t.kind) {
-    case Tok::U64: w.put(c.spelling(t)); return true;
+    case Tok::String: write_taken_text(c, w, t); return true;
+    case Tok::U64: w.put(c.spelling(t)); return true;  // an integer's JSON spelling is its canonical form
     case Tok::Number: {
+      // A decimal already in its canonical form, which always fits a
+      // double, is written as it stands without being converted.
       const std::string_view spelling = c.spelling(t);
       if (spelled_as_written(spelling)) {
         w.put(spelling);
         return true;
       }
       const Token* converted = c.convert_raw_number();
-      return converted != nullptr && transcribe_taken(c, w, *converted);
+      return converted != nullptr && transcribe_converted(c, w, *converted);
     }
-    default: return transcribe_taken(c, w, t);
+    case Tok::BeginObject: return transcribe_members(c, w);
+    case Tok::BeginArray: return transcribe_elements(c, w);
+    case Tok::Null: w.put("null"); return true;
+    case Tok::False: w.put("false"); return true;
+    case Tok::True: w.put("true"); return true;
+    default: return c.fail_raw(t);
   }
 }
 
