@@ -8,21 +8,6 @@
 
 namespace qsdk::core::json {
 
-namespace {
-
-// Sorts `order`, which it fills with 0, 1, ... first: for a few members an
-// insertion sort takes the fewest steps.
-template <class Before>
-void insertion_sort(std::span<std::size_t> order, Before before) {
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    std::size_t j = i;
-    for (; j > 0 && before(i, order[j - 1]); --j) order[j] = order[j - 1];
-    order[j] = i;
-  }
-}
-
-}  // namespace
-
 // A name that is a view into the source lasts, and needs no escaping; an
 // unescaped one is copied.
 void MemberOrder::begin(std::string_view name, bool in_source) {
@@ -33,7 +18,6 @@ void MemberOrder::begin(std::string_view name, bool in_source) {
   const std::string_view lasting = in_source ? name : names_.emplace_front(name);
   m.name_data = lasting.data();
   m.name_size = lasting.size();
-  m.position = count_ - 1;  // a repeated name keeps the later value
   if (count_ > 1 && compare_names(at(count_ - 2).name(), lasting) >= 0) in_order_ = false;  // out of order, or repeated
   const bool comma = count_ > 1;
   if (in_source) {
@@ -55,25 +39,37 @@ void MemberOrder::grow() {
 // Members in order of their names, a repeated name keeping only its last
 // occurrence.
 void MemberOrder::rearrange() {
-  bool repeated = false;  // whether two members had the same name
-  const auto before = [this, &repeated](std::size_t a, std::size_t b) {
-    const int order = compare_names(at(a).name(), at(b).name());
-    repeated = repeated || order == 0;
-    return order != 0 ? order < 0 : at(a).position < at(b).position;  // a repeated name: the later one last
-  };
-
   // Indices into the members, inline for objects of the usual size, which
-  // an insertion sort puts in order with the fewest steps.
+  // an insertion sort puts in order with the fewest steps. Inserted in
+  // document order, each stops after any member of the same name, so that
+  // the last of a repeated name comes last.
   std::size_t inline_order[kInline];
   std::vector<std::size_t> large_order;
   std::span<std::size_t> order(inline_order, count_);
+  bool repeated = false;  // whether two members had the same name
   if (count_ > kInline) {
     large_order.resize(count_);
     order = large_order;
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), before);
+    std::stable_sort(order.begin(), order.end(), [this, &repeated](std::size_t a, std::size_t b) {
+      const int by_name = compare_names(at(a).name(), at(b).name());
+      repeated = repeated || by_name == 0;
+      return by_name < 0;
+    });
   } else {
-    insertion_sort(order, before);
+    for (std::size_t i = 0; i < count_; ++i) {
+      const std::string_view name = at(i).name();
+      std::size_t j = i;
+      for (; j > 0; --j) {
+        const int by_name = compare_names(name, at(order[j - 1]).name());
+        if (by_name >= 0) {
+          repeated = repeated || by_name == 0;
+          break;
+        }
+        order[j] = order[j - 1];
+      }
+      order[j] = i;
+    }
   }
 
   // A comparison sort has compared every pair that ends up side by side, so

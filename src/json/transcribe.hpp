@@ -93,7 +93,6 @@ class MemberOrder {
   // and most have a few members.
   struct Member {
     MemberText text;
-    std::size_t position;  // in document order
     // The name unescaped, for sorting (a string_view would be initialised
     // with every object opened).
     const char* name_data;
