@@ -298,11 +298,14 @@ Token Tokeniser::value() {
     case 'f': return literal("false", Tok::False);
     case '-': case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
       return number();
-    case ' ': case '\t': case '\n': case '\r':
-      p_ = skip_json_space(s_, p_ + 1);
-      return value();
-    default: return fail(Fault::ValueMissing, p_);
+    default: return spaced_value();
   }
+}
+
+// Kept out of value(): white space before a value is rare.
+Token Tokeniser::spaced_value() {
+  if (!skipped_space()) return fail(Fault::ValueMissing, p_);
+  return value();
 }
 
 Token Tokeniser::literal(std::string_view word, Tok kind) {

@@ -149,6 +149,7 @@ class Tokeniser {
   Token fail_with(std::size_t offset, std::string text);
   Token token(Tok kind) const noexcept;
   Token value();
+  [[gnu::noinline]] Token spaced_value();
   [[gnu::noinline]] Token end_of_text();
   [[gnu::noinline]] bool take_spaced_name(const WrittenName& written, bool first, Token& key) noexcept;
   void took_name(Token& key, std::size_t name, std::size_t quoted_size, std::size_t after) noexcept;
