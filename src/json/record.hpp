@@ -360,24 +360,22 @@ struct Codec<T> {
     MemberSet seen = 0;
     std::size_t expected = 0;  // members mostly come in declared order
     for (;;) {
-      std::string_view name;
       std::size_t index = expected;
-      if (expected < kCount && c.next_member_is(kWrittenNames[expected])) {
-        name = kNames[expected];
-      } else {
+      if (expected == kCount || !c.next_member_is(kWrittenNames[expected])) {
+        std::string_view name;
         switch (c.next_member(name)) {
           case Cursor::Step::Failed: return false;
           case Cursor::Step::Closed: return check_required(c, seen);
           case Cursor::Step::Item: break;
         }
         index = index_of(name, expected);
-      }
-      if (index == kCount) {
-        if (!c.skip_value()) return false;
-        continue;
+        if (index == kCount) {
+          if (!c.skip_value()) return false;
+          continue;
+        }
       }
       const MemberSet member = MemberSet{1} << index;
-      if ((seen & member) != 0) return c.fail_here(cat("duplicate field `", name, "`"));
+      if ((seen & member) != 0) return c.fail_here(cat("duplicate field `", kNames[index], "`"));
       seen |= member;
       expected = index + 1;
       if (!read(index)) return false;
