@@ -118,11 +118,12 @@ struct Codec<std::string> {
   }
   static void encode(Writer& w, const std::string& v) { write_string(w, v); }
   static bool transcribe(Cursor& c, Writer& w) {
-    const Token* t = c.begin_value();
-    if (t == nullptr) return false;
-    if (t->kind != Tok::String) return c.invalid_type(*t, expecting);
-    write_taken_text(c, w, *t);
-    return true;
+    if (c.peek().kind == Tok::String) {
+      write_taken_text(c, w, c.take_raw());
+      return true;
+    }
+    std::string ignored;
+    return decode(c, ignored);  // fails, as it reads no string
   }
 };
 
@@ -142,10 +143,12 @@ struct Codec<std::uint64_t> {
   }
   static void encode(Writer& w, std::uint64_t v) { write_number(w, v); }
   static bool transcribe(Cursor& c, Writer& w) {
-    std::uint64_t v = 0;
-    if (!decode(c, v)) return false;
-    w.put(c.number_spelling());  // an integer's JSON spelling is its canonical form
-    return true;
+    if (c.peek().kind == Tok::U64) {  // an integer's JSON spelling is its canonical form
+      w.put(c.spelling(c.take_raw()));
+      return true;
+    }
+    std::uint64_t ignored = 0;
+    return decode(c, ignored) && (w.put(c.number_spelling()), true);
   }
 };
 
@@ -296,12 +299,10 @@ struct Codec<T> {
   }
 
   // The object form member by member; the positional form, which is rare,
-  // through the record itself.
+  // and every failure at the first token, through the record itself.
   static bool transcribe(Cursor& c, Writer& w) {
-    if (c.peek().kind == Tok::BeginArray) return decode_then_encode<Codec<T>, T>(c, w);
-    const Token* t = c.begin_value();
-    if (t == nullptr) return false;
-    if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting);
+    if (c.peek().kind != Tok::BeginObject) return decode_then_encode<Codec<T>, T>(c, w);
+    c.take_raw();
     RecordMembers<kCount> members(w);
     const bool read = read_members(c, [&](std::size_t index) {
       return transcribe_at(c, w, members, index, std::make_index_sequence<kCount>{});
