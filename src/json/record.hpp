@@ -219,9 +219,11 @@ struct Codec<std::vector<T>> {
     w.put(']');
   }
   static bool transcribe(Cursor& c, Writer& w) {
-    const Token* t = c.begin_value();
-    if (t == nullptr) return false;
-    if (t->kind != Tok::BeginArray) return c.invalid_type(*t, expecting);
+    if (c.peek().kind != Tok::BeginArray) {
+      std::vector<T> ignored;
+      return decode(c, ignored);  // fails, as it reads no list
+    }
+    c.take_raw();
     return transcribe_elements(c, w, transcribe_with<Codec<T>, T>);
   }
 };

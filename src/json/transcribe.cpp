@@ -168,10 +168,12 @@ bool transcribe_value(Cursor& c, Writer& w) {
 }
 
 bool transcribe_object(Cursor& c, Writer& w, Cursor::Expecting expecting) {
+  if (c.peek().kind == Tok::BeginObject) {
+    c.take_raw();
+    return transcribe_members(c, w);
+  }
   const Token* t = c.begin_value();
-  if (t == nullptr) return false;
-  if (t->kind != Tok::BeginObject) return c.invalid_type(*t, expecting);
-  return transcribe_members(c, w);
+  return t != nullptr && c.invalid_type(*t, expecting);
 }
 
 }  // namespace qsdk::core::json
