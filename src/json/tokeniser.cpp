@@ -272,12 +272,7 @@ bool Tokeniser::take_spaced_name(const WrittenName& written, bool first, Token& 
 void Tokeniser::took_name(Token& key, std::size_t name, std::size_t quoted_size, std::size_t after) noexcept {
   p_ = after;
   expect_ = Expect::Value;
-  key = Token();
-  key.kind = Tok::Key;
-  key.flags = kInSource;
-  key.end = static_cast<std::uint32_t>(name + quoted_size);
-  key.text.offset = static_cast<std::uint32_t>(name + 1);
-  key.text.length = static_cast<std::uint32_t>(quoted_size - 2);
+  key = Token::text_token(Tok::Key, kInSource, name + quoted_size, name + 1, quoted_size - 2);
 }
 
 Token Tokeniser::member_name() {
@@ -410,11 +405,7 @@ Token Tokeniser::string(Tok kind) {
 Token Tokeniser::plain_string(Tok kind, std::size_t start, std::size_t quote) noexcept {
   p_ = quote + 1;
   if (kind == Tok::String) expect_ = after_value_;
-  Token t = token(kind);
-  t.flags = kInSource;
-  t.text.offset = static_cast<std::uint32_t>(start);
-  t.text.length = static_cast<std::uint32_t>(quote - start);
-  return t;
+  return Token::text_token(kind, kInSource, p_, start, quote - start);
 }
 
 Token Tokeniser::string_in_full(Tok kind) {

@@ -56,6 +56,16 @@ struct Token {
     } text;
   };
   Token() : u(0) {}
+  // A String or Key whose text is `length` bytes from `offset`.
+  static Token text_token(Tok kind, std::uint8_t flags, std::size_t end, std::size_t offset, std::size_t length) noexcept {
+    Token t;
+    t.kind = kind;
+    t.flags = flags;
+    t.end = static_cast<std::uint32_t>(end);
+    t.text.offset = static_cast<std::uint32_t>(offset);
+    t.text.length = static_cast<std::uint32_t>(length);
+    return t;
+  }
 };
 
 inline constexpr std::size_t kMaxTextSize = 0xffff'fffe;
