@@ -21,16 +21,16 @@ class Cursor {
   // The next token, not consumed.
   const Token& peek() {
     if (!ahead_) {
-      slots_[taken_slot_ ^ 1] = tokens_.next();
+      ahead_token_ = tokens_.next();
       ahead_ = true;
     }
-    return slots_[taken_slot_ ^ 1];
+    return ahead_token_;
   }
   // A String's or Key's text; valid until the cursor reads the next token,
   // unless it is a view into the source text, which lasts as long as that.
   std::string_view text(const Token& t) const noexcept { return tokens_.text(t); }
   // The token taken last, and the spelling of the number taken last.
-  const Token& taken() const noexcept { return slots_[taken_slot_]; }
+  const Token& taken() const noexcept { return taken_; }
   std::string_view number_spelling() const noexcept { return number_text_; }
 
   // Consumes the first token of the next value; nullptr after recording the
@@ -51,11 +51,9 @@ class Cursor {
   // caller hands it to fail_raw().
   const Token& take_raw() {
     if (ahead_) return consume();
-    Token& slot = slots_[taken_slot_ ^ 1];
-    slot = tokens_.next();
-    taken_slot_ ^= 1;
+    taken_ = tokens_.next();
     consumed_ = true;
-    return slot;
+    return taken_;
   }
   std::string_view spelling(const Token& t) const noexcept { return tokens_.spelling(t); }
   const Token* convert_raw_number() {
@@ -70,8 +68,8 @@ class Cursor {
   // the name is exactly the one `written` holds (without escapes).
   // Otherwise nothing is consumed and next_member reads the member as usual.
   bool next_member_is(const WrittenName& written) {
-    if (ahead_ || !tokens_.take_name(written, slots_[taken_slot_ ^ 1])) return false;
-    consume();
+    if (ahead_ || !tokens_.take_name(written, taken_)) return false;
+    consumed_ = true;
     return true;
   }
   // Inside an array: reports whether another element follows (Item, nothing
@@ -104,23 +102,20 @@ class Cursor {
  private:
   std::string describe(const Token& t) const;
   std::size_t start_of_next() const;
-  // The token ahead, just peeked at, becomes the taken one; its text stays
-  // valid until the next peek.
+  // The token ahead, just peeked at, becomes the taken one.
   const Token& consume() {
-    taken_slot_ ^= 1;
+    taken_ = ahead_token_;
     ahead_ = false;
     consumed_ = true;
-    return held();
+    return taken_;
   }
-  Token& held() noexcept { return slots_[taken_slot_]; }
+  Token& held() noexcept { return taken_; }
   const Token* begin_value(bool convert);
   const Token* begin_other_value();
 
   Tokeniser tokens_;
-  // The last token consumed (numbers converted) and the token ahead, when
-  // ahead_. Taking a token flips which slot is which rather than copying it.
-  Token slots_[2];
-  unsigned taken_slot_ = 0;
+  Token taken_;        // the last token consumed, numbers converted
+  Token ahead_token_;  // the token ahead, when ahead_
   bool ahead_ = false;
   bool consumed_ = false;
   std::string_view number_text_;  // the last number's spelling
