@@ -177,7 +177,7 @@ bool Cursor::fail_at(std::size_t offset, std::string message) {
 }
 
 bool Cursor::fail_here(std::string message) {
-  const std::size_t last = consumed_ ? taken().end - 1 : 0;
+  const std::size_t last = taken().end == 0 ? 0 : taken().end - 1;
   return fail_at(last, std::move(message));
 }
 
@@ -212,7 +212,7 @@ std::string Cursor::describe(const Token& t) const {
 
 std::size_t Cursor::start_of_next() const {
   const std::string_view s = tokens_.source();
-  std::size_t o = skip_json_space(s, consumed_ ? taken().end : 0);
+  std::size_t o = skip_json_space(s, taken().end);
   if (o < s.size() && (s[o] == ',' || s[o] == ':')) o = skip_json_space(s, o + 1);
   return o;
 }

@@ -52,7 +52,6 @@ class Cursor {
   const Token& take_raw() {
     if (ahead_) return consume();
     taken_ = tokens_.next();
-    consumed_ = true;
     return taken_;
   }
   std::string_view spelling(const Token& t) const noexcept { return tokens_.spelling(t); }
@@ -67,11 +66,7 @@ class Cursor {
   // Inside an object: consumes the next member's name and its colon when
   // the name is exactly the one `written` holds (without escapes).
   // Otherwise nothing is consumed and next_member reads the member as usual.
-  bool next_member_is(const WrittenName& written) {
-    if (ahead_ || !tokens_.take_name(written, taken_)) return false;
-    consumed_ = true;
-    return true;
-  }
+  bool next_member_is(const WrittenName& written) { return !ahead_ && tokens_.take_name(written, taken_); }
   // Inside an array: reports whether another element follows (Item, nothing
   // consumed) or consumes the closing bracket (Closed).
   Step next_element();
@@ -106,7 +101,6 @@ class Cursor {
   const Token& consume() {
     taken_ = ahead_token_;
     ahead_ = false;
-    consumed_ = true;
     return taken_;
   }
   Token& held() noexcept { return taken_; }
@@ -114,10 +108,9 @@ class Cursor {
   const Token* begin_other_value();
 
   Tokeniser tokens_;
-  Token taken_;        // the last token consumed, numbers converted
+  Token taken_;        // the last token consumed, numbers converted; none yet while its end is 0
   Token ahead_token_;  // the token ahead, when ahead_
   bool ahead_ = false;
-  bool consumed_ = false;
   std::string_view number_text_;  // the last number's spelling
   std::string error_;
 };
