@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "json/number.hpp"
 #include "json/tokeniser.hpp"
 #include "json/value.hpp"
 
@@ -121,6 +122,7 @@ class Cursor {
   switch (peek().kind) {
     case Tok::U64:
       number_text_ = tokens_.spelling(consume());
+      held().u = read_short_integer(number_text_);
       return &held();
     case Tok::Number:
       number_text_ = tokens_.spelling(consume());

@@ -27,6 +27,14 @@ struct Number {
 // length of the spelling.
 Number read_number(std::string_view spelling, bool integral);
 
+// The value of an integer spelled with at most 19 digits and no sign,
+// which always fits 64 bits.
+inline std::uint64_t read_short_integer(std::string_view digits) noexcept {
+  std::uint64_t value = 0;
+  for (const char c : digits) value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  return value;
+}
+
 // The double nearest to a spelling, or an infinity when it rounds beyond
 // the largest double.
 double nearest_double(std::string_view spelling);

@@ -77,6 +77,16 @@ unsigned stops_in_16(const char* p) noexcept {
 }
 #endif
 
+// The eight bytes at `p` as a little-endian word, whatever the machine:
+// the first byte is the lowest, so that carries and borrows run from earlier
+// bytes to later ones, and the first byte flagged is the lowest set.
+std::uint64_t load_little(const char* p) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = std::byteswap(word);
+  return word;
+}
+
 // The first stop at or after `p`. Strings are mostly plain ASCII, so many
 // bytes are checked at once.
 std::size_t next_stop(std::string_view s, std::size_t p) noexcept {
@@ -95,8 +105,7 @@ std::size_t next_stop(std::string_view s, std::size_t p) noexcept {
   constexpr std::uint64_t kHigh = 0x8080'8080'8080'8080ULL;
   const auto zero_byte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
   for (; size - p >= 8; p += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, data + p, sizeof word);
+    const std::uint64_t word = load_little(data + p);
     const std::uint64_t stops = ((word - kOnes * 0x20) & ~word & kHigh) | zero_byte(word ^ (kOnes * '"')) |
                                 zero_byte(word ^ (kOnes * '\\')) | (word & kHigh);
     if (stops != 0) return p + static_cast<std::size_t>(std::countr_zero(stops) / 8);
@@ -135,6 +144,24 @@ int hex_digit(char c) {
 constexpr std::uint32_t kNoFault = 0xffff'ffff;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The offset of the first byte at or after `p` that is not a digit.
+// Integers of many digits are skipped eight bytes at a time.
+std::size_t skip_integer_digits(std::string_view s, std::size_t p) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101'0101'0101'0101ULL;
+  constexpr std::uint64_t kHigh = 0x8080'8080'8080'8080ULL;
+  while (s.size() - p >= 8) {
+    const std::uint64_t word = load_little(s.data() + p);
+    // A byte's high bit ends up set when it is below '0' (borrowing), above
+    // '9' (carrying) or not ASCII; the lowest byte flagged is the first that
+    // is not a digit, as a digit neither borrows nor carries.
+    const std::uint64_t not_digit = ((word - kOnes * '0') | (word + kOnes * (0x7f - '9')) | word) & kHigh;
+    if (not_digit != 0) return p + static_cast<std::size_t>(std::countr_zero(not_digit)) / 8;
+    p += 8;
+  }
+  while (p < s.size() && is_digit(s[p])) ++p;
+  return p;
+}
 
 void append_code_point(std::string& out, std::uint32_t cp) {
   if (cp < 0x80) {
@@ -329,11 +356,10 @@ Token Tokeniser::number() {
     flags |= kNegative;
     ++p;
   }
-  std::uint64_t value = 0;  // wraps past 19 digits, when it is not used
   if (p < size && s[p] == '0') {
     ++p;
   } else if (digit_at(p)) {
-    for (; digit_at(p); ++p) value = value * 10 + static_cast<std::uint64_t>(s[p] - '0');
+    p = skip_integer_digits(s_, p);
   } else {
     return fail(Fault::ValueMissing, p);
   }
@@ -357,7 +383,6 @@ Token Tokeniser::number() {
     Token t = token(Tok::U64);
     t.flags = flags;
     t.digits = static_cast<std::uint8_t>(length);
-    t.u = value;
     return t;
   }
   Token t = token(Tok::Number);

@@ -22,7 +22,7 @@ namespace qsdk::core::json {
 
 enum class Tok : std::uint8_t {
   Null, False, True,
-  U64, I64, F64,   // from the tokeniser only U64, for integers of at most 19 digits
+  U64, I64, F64,   // from the tokeniser only U64, for integers of at most 19 digits, without its value
   NegativeInteger,  // an integer below the signed 64-bit range, held as a double
   Number,           // from the tokeniser: a number's spelling, converted when taken
   String,
@@ -44,6 +44,7 @@ struct Token {
   Tok kind = Tok::End;
   std::uint8_t flags = 0;
   std::uint8_t digits = 0;  // U64 from the tokeniser: the length of its spelling, which ends at `end`
+                            // (its value is read from there when it is taken)
   std::uint32_t end = 0;    // offset just past the token; for Fail, the failure's offset
   union {
     std::uint64_t u;

@@ -67,6 +67,9 @@ TEST(Json, GenericValuesRoundTripToCanonicalText) {
       {"[0.1,-2.25,0.000012,0.0000012,99999999999999.9,123456789012345.6,0.1234567890123456,2.50,0.10]",
        "[0.1,-2.25,0.000012,1.2e-6,99999999999999.9,123456789012345.6,0.1234567890123456,2.5,0.1]"},
       {"[18446744073709551615,18446744073709551616]", "[18446744073709551615,1.8446744073709552e19]"},
+      // Digits are skipped eight at a time: integers either side of that, and what ends them.
+      {"[1234567,12345678,123456789,1234567890123456,12345678.25,12345678E1]",
+       "[1234567,12345678,123456789,1234567890123456,12345678.25,123456780.0]"},
       // 19 digits are read while tokenising; 20 are read from the spelling.
       {"[9999999999999999999,10000000000000000000]", "[9999999999999999999,10000000000000000000]"},
       {"[-9223372036854775808,-9223372036854775809]", "[-9223372036854775808,-9.223372036854776e18]"},
@@ -161,6 +164,8 @@ TEST(Json, SyntaxFailuresCarryTheirPosition) {
       {"[1,]", "trailing comma at line 1 column 4"},
       {"{\"a\":1,}", "trailing comma at line 1 column 8"},
       {"[1 , ]", "trailing comma at line 1 column 6"},
+      {"[12345678/]", "expected `,` or `]` at line 1 column 10"},
+      {"{\"a\":123456789:1}", "expected `,` or `}` at line 1 column 15"},
       {"{\"a\":1 , }", "trailing comma at line 1 column 10"},
       {"{ \"a\"  1}", "expected `:` at line 1 column 8"},
       {"{ , }", "key must be a string at line 1 column 3"},
