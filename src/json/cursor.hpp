@@ -55,6 +55,7 @@ class Cursor {
     taken_ = tokens_.next();
     return taken_;
   }
+  // A Number's spelling, or a U64's that the tokeniser read.
   std::string_view spelling(const Token& t) const noexcept { return tokens_.spelling(t); }
   const Token* convert_raw_number() {
     number_text_ = tokens_.spelling(held());

@@ -143,12 +143,15 @@ struct Codec<std::uint64_t> {
   }
   static void encode(Writer& w, std::uint64_t v) { write_number(w, v); }
   static bool transcribe(Cursor& c, Writer& w) {
-    if (c.peek().kind == Tok::U64) {  // an integer's JSON spelling is its canonical form
+    // An integer's JSON spelling is its canonical form.
+    if (c.peek().kind == Tok::U64) {
       w.put(c.spelling(c.take_raw()));
       return true;
     }
-    std::uint64_t ignored = 0;
-    return decode(c, ignored) && (w.put(c.number_spelling()), true);
+    std::uint64_t ignored = 0;  // one of 20 digits, or a failure
+    if (!decode(c, ignored)) return false;
+    w.put(c.number_spelling());
+    return true;
   }
 };
 

@@ -92,7 +92,7 @@ bool transcribe_raw(Cursor& c, Writer& w, const Token& t);
 // hands out nothing there but what the grammar allows, or a failure.
 
 // The members of an object whose opening brace was just taken.
-bool transcribe_members(Cursor& c, Writer& w) {
+bool transcribe_object_body(Cursor& c, Writer& w) {
   MemberOrder members(w);
   for (;;) {
     const Token& name = c.take_raw();
@@ -108,7 +108,7 @@ bool transcribe_members(Cursor& c, Writer& w) {
 }
 
 // The elements of an array whose opening bracket was just taken.
-bool transcribe_elements(Cursor& c, Writer& w) {
+bool transcribe_array_body(Cursor& c, Writer& w) {
   w.put('[');
   bool first = true;
   for (const Token* t = &c.take_raw(); t->kind != Tok::EndArray; t = &c.take_raw()) {
@@ -151,8 +151,8 @@ bool transcribe_raw(Cursor& c, Writer& w, const Token& t) {
       const Token* converted = c.convert_raw_number();
       return converted != nullptr && transcribe_converted(c, w, *converted);
     }
-    case Tok::BeginObject: return transcribe_members(c, w);
-    case Tok::BeginArray: return transcribe_elements(c, w);
+    case Tok::BeginObject: return transcribe_object_body(c, w);
+    case Tok::BeginArray: return transcribe_array_body(c, w);
     case Tok::Null: w.put("null"); return true;
     case Tok::False: w.put("false"); return true;
     case Tok::True: w.put("true"); return true;
@@ -170,7 +170,7 @@ bool transcribe_value(Cursor& c, Writer& w) {
 bool transcribe_object(Cursor& c, Writer& w, Cursor::Expecting expecting) {
   if (c.peek().kind == Tok::BeginObject) {
     c.take_raw();
-    return transcribe_members(c, w);
+    return transcribe_object_body(c, w);
   }
   const Token* t = c.begin_value();
   return t != nullptr && c.invalid_type(*t, expecting);

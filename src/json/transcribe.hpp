@@ -65,17 +65,28 @@ void rewrite_members(Writer& w, std::size_t body, std::size_t count, TextOf text
 // The members of an object arrive in document order and are written as they
 // come; when the object closes they are put in canonical order, which costs
 // a copy of the object only if they arrived out of order.
-
-// A generic object's members, ordered by name (byte order); a repeated name
-// keeps its last value.
-class MemberOrder {
+class ObjectBody {
  public:
-  explicit MemberOrder(Writer& w) : w_(w) {
+  ObjectBody(const ObjectBody&) = delete;
+  ObjectBody& operator=(const ObjectBody&) = delete;
+
+ protected:
+  // Writes the opening brace.
+  explicit ObjectBody(Writer& w) : w_(w) {
     w_.put('{');
     body_ = w_.size();
   }
-  MemberOrder(const MemberOrder&) = delete;
-  MemberOrder& operator=(const MemberOrder&) = delete;
+  ~ObjectBody() = default;
+
+  Writer& w_;
+  std::size_t body_;  // just past the opening brace
+};
+
+// A generic object's members, ordered by name (byte order); a repeated name
+// keeps its last value.
+class MemberOrder : public ObjectBody {
+ public:
+  explicit MemberOrder(Writer& w) : ObjectBody(w) {}
 
   // Starts a member whose name the cursor just took, as a view into the
   // source text or else unescaped.
@@ -106,8 +117,6 @@ class MemberOrder {
   const Member& at(std::size_t i) const noexcept { return members_[i]; }
 
   static constexpr std::size_t kInline = 12;
-  Writer& w_;
-  std::size_t body_;  // just past the opening brace
   // Whether every name so far came after the one before it; when one did
   // not (or repeated it), close() sorts them.
   bool in_order_ = true;
@@ -123,14 +132,9 @@ class MemberOrder {
 // refused before it is written), written as they come and put in declared
 // order when the object closes.
 template <std::size_t kCount>
-class RecordMembers {
+class RecordMembers : public ObjectBody {
  public:
-  explicit RecordMembers(Writer& w) : w_(w) {
-    w_.put('{');
-    body_ = w_.size();
-  }
-  RecordMembers(const RecordMembers&) = delete;
-  RecordMembers& operator=(const RecordMembers&) = delete;
+  explicit RecordMembers(Writer& w) : ObjectBody(w) {}
 
   // Starts the member declared at `position`, given as written after a
   // comma: `,"name":`.
@@ -170,8 +174,6 @@ class RecordMembers {
     rewrite_members(w_, body_, count_, [&](std::size_t k) { return sorted[k]; });
   }
 
-  Writer& w_;
-  std::size_t body_;  // just past the opening brace
   std::size_t count_ = 0;
   bool in_order_ = true;  // whether each member so far was declared after the one before it
   // Left uninitialised until used.
