@@ -255,28 +255,6 @@ Token Tokeniser::end_of_text() {
   return last_;
 }
 
-bool Tokeniser::take_name(const WrittenName& written, Token& key) noexcept {
-  const bool first = expect_ == Expect::ObjectOpened;
-  if (!first && expect_ != Expect::ObjectMemberEnd) return false;
-#if defined(__SSE2__)
-  // Compact text, the usual: the name stands with its comma and colon
-  // exactly as they are written, compared sixteen bytes at once.
-  const std::size_t skipped = first ? 1 : 0;  // the comma
-  const std::size_t compact = written.size - skipped;
-  if (s_.size() - p_ >= 16 && compact <= 16) {
-    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s_.data() + p_));
-    const __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(written.text.data() + skipped));
-    const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, want)));
-    const unsigned needed = (1u << compact) - 1;
-    if ((same & needed) == needed) {
-      took_name(key, p_ + 1 - skipped, written.size - 2, p_ + compact);
-      return true;
-    }
-  }
-#endif
-  return take_spaced_name(written, first, key);
-}
-
 // Any text: white space may stand around the comma, the name and the colon.
 bool Tokeniser::take_spaced_name(const WrittenName& written, bool first, Token& key) noexcept {
   const char* const s = s_.data();
@@ -292,14 +270,6 @@ bool Tokeniser::take_spaced_name(const WrittenName& written, bool first, Token& 
   if (colon == size || s[colon] != ':') return false;
   took_name(key, name, quoted.size(), colon + 1);
   return true;
-}
-
-// The name in quotes at `name`, `quoted_size` bytes long, and its colon up
-// to `after` were read.
-void Tokeniser::took_name(Token& key, std::size_t name, std::size_t quoted_size, std::size_t after) noexcept {
-  p_ = after;
-  expect_ = Expect::Value;
-  key = Token::text_token(Tok::Key, kInSource, name + quoted_size, name + 1, quoted_size - 2);
 }
 
 Token Tokeniser::member_name() {
