@@ -227,7 +227,10 @@ struct Codec<std::vector<T>> {
       return decode(c, ignored);  // fails, as it reads no list
     }
     c.take_raw();
-    return transcribe_elements(c, w, transcribe_with<Codec<T>, T>);
+    // Each element through a lambda, which the compiler can inline, rather
+    // than through a pointer to the element's function.
+    const auto element = [](Cursor& cursor, Writer& writer) { return transcribe_with<Codec<T>, T>(cursor, writer); };
+    return transcribe_elements(c, w, element);
   }
 };
 
