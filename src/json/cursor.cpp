@@ -67,6 +67,7 @@ bool Cursor::fail_raw(const Token& t) {
 // A negative integer beyond the doubles' range fails only where it is held
 // as a double, not where its sign alone refuses it.
 const Token* Cursor::convert_number() {
+  number_text_ = tokens_.spelling(held());
   const Number n = read_number(number_text_, (held().flags & kIntegral) != 0);
   switch (n.kind) {
     case Number::Kind::U64: held().kind = Tok::U64; held().u = n.u; break;

@@ -39,17 +39,17 @@ class Cursor {
   // I64, F64 or NegativeInteger; one beyond the doubles' range fails unless
   // it is a negative integer) in a token that lives until the next call.
   const Token* begin_value() { return begin_value(true); }
-  // Likewise, but a number that the tokeniser left as its spelling (any but
-  // a U64) comes back unconverted, as Tok::Number with number_spelling(),
-  // for a caller that may not need its value. convert_number() converts it
-  // as begin_value would have.
+  // Likewise, but a number comes back as the tokeniser left it, for a
+  // caller that may not need its value: a U64 without its value, any other
+  // as Tok::Number; number_spelling() has its spelling either way.
   const Token* begin_value_as_written() { return begin_value(false); }
+  // Converts the Tok::Number just taken as begin_value would have.
   const Token* convert_number();
   // For a caller that walks the inside of a container itself and handles
   // every kind of token: the next token, consumed as the tokeniser gives it.
-  // A number comes as its spelling; convert_raw_number() converts the one
-  // just taken. A failure or a faulty string is not recorded until the
-  // caller hands it to fail_raw().
+  // A number comes as its spelling, to be converted by convert_number(). A
+  // failure or a faulty string is not recorded until the caller hands it to
+  // fail_raw().
   const Token& take_raw() {
     if (ahead_) return consume();
     taken_ = tokens_.next();
@@ -57,10 +57,6 @@ class Cursor {
   }
   // A Number's spelling, or a U64's that the tokeniser read.
   std::string_view spelling(const Token& t) const noexcept { return tokens_.spelling(t); }
-  const Token* convert_raw_number() {
-    number_text_ = tokens_.spelling(held());
-    return convert_number();
-  }
   bool fail_raw(const Token& t);
   // Inside an object: consumes the next member's name (Item), or the closing
   // brace (Closed).
@@ -123,11 +119,13 @@ class Cursor {
   switch (peek().kind) {
     case Tok::U64:
       number_text_ = tokens_.spelling(consume());
-      held().u = read_short_integer(number_text_);
+      if (convert) held().u = read_short_integer(number_text_);
       return &held();
     case Tok::Number:
-      number_text_ = tokens_.spelling(consume());
-      return convert ? convert_number() : &held();
+      consume();
+      if (convert) return convert_number();
+      number_text_ = tokens_.spelling(held());
+      return &held();
     case Tok::Null:
     case Tok::False:
     case Tok::True:

@@ -26,7 +26,7 @@ namespace qsdk::core::json {
 
 enum class Tok : std::uint8_t {
   Null, False, True,
-  U64, I64, F64,   // from the tokeniser only U64, for integers of at most 19 digits, without its value
+  U64, I64, F64,   // from the tokeniser only U64, for integers of at most 19 digits, without their value
   NegativeInteger,  // an integer below the signed 64-bit range, held as a double
   Number,           // from the tokeniser: a number's spelling, converted when taken
   String,

@@ -147,7 +147,7 @@ bool transcribe_raw(Cursor& c, Writer& w, const Token& t) {
         w.put(spelling);
         return true;
       }
-      const Token* converted = c.convert_raw_number();
+      const Token* converted = c.convert_number();
       return converted != nullptr && transcribe_converted(c, w, *converted);
     }
     case Tok::BeginObject: return transcribe_object_body(c, w);
